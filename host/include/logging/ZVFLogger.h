@@ -1,0 +1,47 @@
+#ifndef LOGGING_ZVFLOGGER_H
+#define LOGGING_ZVFLOGGER_H
+
+#include <string>
+
+#include "NuvrixHostExport.h"
+
+// The host logger. Levels: 1 fatal, 2 failures, 3 misuse and bad input,
+// 4 life cycle and decisions, 5 debug detail. Records at or below the
+// threshold are written; the threshold comes from NUVRIX_LOG_LEVEL
+// (default 4). The sink is standard error, or the file named by
+// NUVRIX_LOG_FILE; one line per record with time, level, logger, source
+// location and message. Thread-safe.
+
+// A named logger; obtained once per source file and kept for the process.
+class NUVRIX_HOST_API ZVFLogger {
+public:
+    explicit ZVFLogger(const std::string& name) : name(name) {}
+    const std::string& getName() const { return name; }
+
+private:
+    std::string name;
+};
+
+NUVRIX_HOST_API ZVFLogger* ZVFLogger_getLogger(const std::string& name);
+
+NUVRIX_HOST_API void ZVFLog(ZVFLogger* logger, int level, const char* sourceFile, int line,
+                            const char* functionName, const std::string& message);
+NUVRIX_HOST_API void ZVFLog(ZVFLogger* logger, int level, const char* sourceFile, int line,
+                            const char* functionName, const std::wstring& message);
+
+// True when level-5 records are written: build debug text only then.
+NUVRIX_HOST_API bool ZVFLog_isDebugEnabled(ZVFLogger* logger);
+// True when records of this level are written.
+NUVRIX_HOST_API bool ZVFLog_isLevelEnabled(ZVFLogger* logger, int level);
+
+// The text with personal data masked: e-mail addresses, IPv4 and IPv6
+// addresses and the user's home directory in paths.
+NUVRIX_HOST_API std::string ZVFLogger_replacePIIData(const std::string& text);
+
+// Threshold control for the host program and tests.
+NUVRIX_HOST_API void ZVFLogger_setLevel(int level);
+NUVRIX_HOST_API int ZVFLogger_getLevel();
+
+#define ZVF_LOG(logger, level, message) ZVFLog((logger), (level), __FILE__, __LINE__, __func__, (message))
+
+#endif

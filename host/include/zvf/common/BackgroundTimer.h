@@ -1,0 +1,35 @@
+#ifndef ZVF_COMMON_BACKGROUNDTIMER_H
+#define ZVF_COMMON_BACKGROUNDTIMER_H
+
+#include <cstdint>
+#include <memory>
+
+#include "NuvrixHostExport.h"
+#include "zvf/common/BackgroundTimerCallback.h"
+
+namespace zvf {
+namespace common {
+
+// A one-shot timer served by one shared timer thread. Once the duration has
+// passed, the thread calls the callback's onTimer() unless cancelTimer() was
+// called first or the callback object no longer exists (it is held weakly).
+// Setting the timer again replaces the previous expiry. The destructor
+// cancels. 0 seconds fires promptly. Thread-safe.
+class NUVRIX_HOST_API BackgroundTimer {
+public:
+    BackgroundTimer();
+    ~BackgroundTimer();
+    BackgroundTimer(const BackgroundTimer&) = delete;
+    BackgroundTimer& operator=(const BackgroundTimer&) = delete;
+
+    void setTimer(std::weak_ptr<BackgroundTimerCallback> callback, long seconds);
+    void cancelTimer();
+
+private:
+    uint64_t id;  // identity of this timer on the shared timer thread
+};
+
+}  // namespace common
+}  // namespace zvf
+
+#endif

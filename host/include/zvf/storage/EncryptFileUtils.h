@@ -1,0 +1,41 @@
+#ifndef ZVF_STORAGE_ENCRYPTFILEUTILS_H
+#define ZVF_STORAGE_ENCRYPTFILEUTILS_H
+
+#include <string>
+
+#include "NuvrixHostExport.h"
+#include "zvf/SecureString.h"
+#include "zvf/storage/FileCategoryType.h"
+
+namespace zvf {
+namespace storage {
+
+// Encrypted file storage. A file is
+//   magic | version | algorithm | key id | category | 96-bit nonce | cipher text | 16-byte tag
+// AES-256-GCM with the whole header as associated data. The 256-bit storage
+// key is created on first use and kept in a key file of mode 0600 in the
+// user's local-application-data directory (or handed over by the host
+// program). Writes are atomic and durable (temporary file, fsync, rename,
+// directory fsync): a crash leaves the old or the new file, never a torn one.
+// Reading a missing, empty, truncated, tampered or foreign file, or one
+// written under another category, returns false. Thread-safe.
+class NUVRIX_HOST_API EncryptFileUtils {
+public:
+    static bool writeDataToFile(const std::string& path, const zvf::SecureString& data,
+                                FileCategoryType::FileCategory category);
+    static bool readDataFromFile(const std::string& path, zvf::SecureString& data,
+                                 FileCategoryType::FileCategory category);
+
+    // Host program: use this key instead of the key file (32 bytes; copied
+    // and wiped by the storage). An empty key returns to the key file.
+    static bool setStorageKey(const unsigned char* key, std::size_t length);
+
+    // Benchmarks only: skip the fsync calls of a write (the write stays
+    // atomic, not durable). On by default.
+    static void setDurableWrites(bool durable);
+};
+
+}  // namespace storage
+}  // namespace zvf
+
+#endif
