@@ -51,15 +51,22 @@ public:
     // Replaces the encoded padding strings by decoded ones.
     void decodeEndingPaddingChars(std::string& text) const;
     static void eraseNewLines(std::string& text);
-    // Appends the three bytes of four characters; -2 when one lies outside the
-    // alphabet.
-    int decodeGroup(const char* group, std::vector<unsigned char>& out) const;
+    // Writes the three bytes of four characters to `out`; -2, writing
+    // nothing, when a character lies outside the alphabet.
+    int decodeGroup(const char* group, unsigned char* out) const;
+    // True when all four characters belong to the alphabet.
     bool checkCharGroup(const char* group) const;
 
 private:
     static size_t countNewLines(const std::string& text);
+    std::string encodeUnpadded(const unsigned char* data, uint32_t length, bool lineBreaks,
+                               size_t extraCapacity) const;
+    bool insidePaddingChars(const std::string& text, size_t position) const;
 
     const Encoding* encoding;
+    const char* encodingTable;            // cached from the encoding, immutable
+    const unsigned char* decodingTable;   // cached from the encoding, immutable
+    const std::string* encodedPadding;
 };
 
 }  // namespace zvf

@@ -1,0 +1,44 @@
+#include "zvf/ByteBlob.h"
+
+#include <cstring>
+
+#include "zvf/SecureStringUtils.h"
+
+namespace zvf {
+
+ByteBlob::ByteBlob() : data(nullptr), size(0) {}
+
+ByteBlob::ByteBlob(uint64_t size) : data(nullptr), size(0) {
+    reallocateSize(size);
+}
+
+ByteBlob::~ByteBlob() {
+    destroyData();
+}
+
+void ByteBlob::reallocateSize(uint64_t newSize) {
+    destroyData();
+    if (newSize == 0) {
+        return;
+    }
+    data = new unsigned char[newSize];
+    std::memset(data, 0xFF, newSize);
+    size = newSize;
+}
+
+void ByteBlob::destroyData() {
+    if (data != nullptr) {
+        SecureStringUtils::guaranteed_memset(data, 0, size);
+        delete[] data;
+        data = nullptr;
+    }
+    size = 0;
+}
+
+void ByteBlob::shrinkSize(uint64_t newSize) {
+    if (newSize <= size) {
+        size = newSize;
+    }
+}
+
+}  // namespace zvf
