@@ -10,7 +10,14 @@
 // threshold are written; the threshold comes from NUVRIX_LOG_LEVEL
 // (default 4). The sink is standard error, or the file named by
 // NUVRIX_LOG_FILE; one line per record with time, level, logger, source
-// location and message. Thread-safe.
+// location and message, written with one call under the sink's lock so that
+// lines of concurrent records never interleave. Line breaks inside a message
+// are written as a backslash followed by "n" (or "r"). Thread-safe.
+//
+// Personal-data masking (ZVFLogger_replacePIIData) replaces e-mail addresses
+// with "<email>", IPv4 addresses with "<ipv4>", IPv6 addresses with "<ipv6>"
+// and the user's home directory ($HOME), where it stands as a whole path
+// prefix, with "~".
 
 // A named logger; obtained once per source file and kept for the process.
 class NUVRIX_HOST_API ZVFLogger {
@@ -41,6 +48,10 @@ NUVRIX_HOST_API std::string ZVFLogger_replacePIIData(const std::string& text);
 // Threshold control for the host program and tests.
 NUVRIX_HOST_API void ZVFLogger_setLevel(int level);
 NUVRIX_HOST_API int ZVFLogger_getLevel();
+// Reopens the sink: appends to the file at path, or writes to standard error
+// again when path is empty. False (and standard error kept) when the file
+// cannot be opened.
+NUVRIX_HOST_API bool ZVFLogger_setLogFile(const std::string& path);
 
 #define ZVF_LOG(logger, level, message) ZVFLog((logger), (level), __FILE__, __LINE__, __func__, (message))
 

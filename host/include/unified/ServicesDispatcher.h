@@ -25,6 +25,9 @@ public:
 
     // True only on the services thread.
     bool checkForUpdateAccess() const;
+    // True on the services thread of any dispatcher: the update-access
+    // check of business objects that were made without a factory.
+    static bool isAnyServicesThread();
 
     // Queues the task and returns.
     void enqueue(std::shared_ptr<zvf::Task> task, bool urgent, bool trace);

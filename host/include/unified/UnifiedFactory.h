@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -33,6 +34,9 @@ public:
     // Loads the component that provides a type name; true when it registered
     // something. The host program installs one to load plug-ins on demand.
     using Loader = std::function<bool(UnifiedFactory& factory, const std::string& typeName)>;
+
+    // Id under which create() registers the SystemService.
+    static constexpr uint32_t kSystemServiceId = 1;
 
     // A complete host: starts the services thread and the task thread,
     // installs the file data persistor and registers the SystemService. Also

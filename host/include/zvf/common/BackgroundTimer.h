@@ -14,7 +14,14 @@ namespace common {
 // passed, the thread calls the callback's onTimer() unless cancelTimer() was
 // called first or the callback object no longer exists (it is held weakly).
 // Setting the timer again replaces the previous expiry. The destructor
-// cancels. 0 seconds fires promptly. Thread-safe.
+// cancels. 0 seconds fires promptly (negative counts as 0). Thread-safe.
+//
+// onTimer() runs on the timer thread with no lock of the timer held, so it
+// may set, cancel or destroy timers itself. cancelTimer() and the destructor
+// wait for a call of this timer's callback that is running at that moment
+// (unless they are called from inside it), so once they return the callback
+// is not entered again: do not call them while holding a lock that the
+// callback takes.
 class NUVRIX_HOST_API BackgroundTimer {
 public:
     BackgroundTimer();
