@@ -1,0 +1,77 @@
+#include "InMemoryConfigStore.h"
+
+#include <utility>
+
+#include "DisableP2PCallOnFips.h"
+#include "logging/ZVFLogger.h"
+#include "zvf/ScopedLock.h"
+
+namespace ZVFUnified {
+
+namespace {
+ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-InMemoryConfigStore");
+}
+
+InMemoryConfigStore::InMemoryConfigStore(std::string name, int priority)
+    : name(std::move(name)), priority(priority) {}
+
+InMemoryConfigStore::~InMemoryConfigStore() = default;
+
+bool InMemoryConfigStore::getValue(const std::wstring& key, std::wstring& value) {
+    zvf::ScopedLock lock(valuesLock);
+    auto it = values.find(key);
+    if (it == values.end()) {
+        value.clear();
+        return false;
+    }
+    value = it->second;
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
+    return true;
+}
+
+bool InMemoryConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {
+    zvf::ScopedLock lock(valuesLock);
+    // A key already held in other letter case keeps its first spelling.
+    values[key] = value;
+    return true;
+}
+
+std::vector<std::wstring> InMemoryConfigStore::getKeys() {
+    zvf::ScopedLock lock(valuesLock);
+    std::vector<std::wstring> keys;
+    keys.reserve(values.size());
+    for (const auto& entry : values) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+bool InMemoryConfigStore::removeValue(const std::wstring& key) {
+    zvf::ScopedLock lock(valuesLock);
+    return values.erase(key) > 0;
+}
+
+void InMemoryConfigStore::removeAllValues() {
+    zvf::ScopedLock lock(valuesLock);
+    values.clear();
+}
+
+bool InMemoryConfigStore::isReadOnly() { return false; }
+
+std::string InMemoryConfigStore::getName() { return name; }
+
+int InMemoryConfigStore::getPriority() { return priority; }
+
+void InMemoryConfigStore::persistValues() {
+    if (ZVFLog_isDebugEnabled(logger)) {
+        ZVF_LOG(logger, 5, std::string("PersistValues() is not implemented for InMemoryConfigStore ignoring"));
+    }
+}
+
+void InMemoryConfigStore::destroy() {}
+
+bool InMemoryConfigStore::isLocal() { return true; }
+
+bool InMemoryConfigStore::waitForStoreReady() { return true; }
+
+}  // namespace ZVFUnified
