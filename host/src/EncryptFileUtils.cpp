@@ -1,0 +1,570 @@
+#include "zvf/storage/EncryptFileUtils.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "PTKCoreUtils/FileUtils.h"
+#include "logging/ZVFLogger.h"
+#include "zvf/SecureStringReader.h"
+
+namespace zvf {
+namespace storage {
+
+namespace {
+
+ZVFLogger* logger = ZVFLogger_getLogger("Host-EncryptFileUtils");
+
+// File layout. All multi-byte numbers are big-endian.
+const unsigned char kMagic[4] = {'N', 'V', 'R', 'X'};
+const unsigned char kVersion = 1;
+const unsigned char kAlgorithmAes256Gcm = 1;
+const std::size_t kKeyIdSize = 8;
+const std::size_t kNonceSize = 12;
+const std::size_t kTagSize = 16;
+const std::size_t kHeaderSize = sizeof(kMagic) + 1 + 1 + kKeyIdSize + 4 + kNonceSize;  // 30
+const std::size_t kKeySize = 32;
+// Larger files are refused unread: nothing the client stores comes near it.
+const off_t kMaxFileSize = 256 * 1024 * 1024;
+// EVP takes int lengths; bytes go through in pieces of this size.
+const std::size_t kChunk = 1 << 20;
+
+const char kKeyFileName[] = "nuvrix-storage.key";
+const char kTempMarker[] = ".tmp-";
+
+std::atomic<bool> durableWrites{true};
+
+// 32 key bytes, cleansed when the object goes away.
+struct KeyMaterial {
+    unsigned char bytes[kKeySize];
+    unsigned char id[kKeyIdSize];
+    KeyMaterial() {
+        std::memset(bytes, 0, sizeof(bytes));
+        std::memset(id, 0, sizeof(id));
+    }
+    ~KeyMaterial() { OPENSSL_cleanse(bytes, sizeof(bytes)); }
+    KeyMaterial(const KeyMaterial& other) {
+        std::memcpy(bytes, other.bytes, sizeof(bytes));
+        std::memcpy(id, other.id, sizeof(id));
+    }
+    KeyMaterial& operator=(const KeyMaterial& other) {
+        std::memcpy(bytes, other.bytes, sizeof(bytes));
+        std::memcpy(id, other.id, sizeof(id));
+        return *this;
+    }
+};
+
+// The key id names the key in every file header without revealing it: the
+// first 8 bytes of SHA-256 over a fixed label and the key.
+bool computeKeyId(KeyMaterial& key) {
+    static const char kLabel[] = "nuvrix storage key id";
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(ctx.get(), kLabel, sizeof(kLabel) - 1) != 1 ||
+        EVP_DigestUpdate(ctx.get(), key.bytes, sizeof(key.bytes)) != 1 ||
+        EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1 || length < kKeyIdSize) {
+        return false;
+    }
+    std::memcpy(key.id, digest, kKeyIdSize);
+    OPENSSL_cleanse(digest, sizeof(digest));
+    return true;
+}
+
+// Keys by key-file path, and the key the host program handed over.
+struct KeyStore {
+    std::mutex lock;  // guards everything below
+    std::map<std::string, KeyMaterial> byPath;
+    bool overridden = false;
+    KeyMaterial override;
+};
+
+KeyStore& keyStore() {
+    static KeyStore* store = new KeyStore;  // never destroyed: used at exit
+    return *store;
+}
+
+// Serialises writes in this process, so that the removal of stray temporary
+// files never races with another thread's write in progress.
+std::mutex& writeLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
+std::string masked(const std::string& path) { return ZVFLogger_replacePIIData(path); }
+
+void logFailure(int level, const std::string& what, const std::string& path, int error = 0) {
+    std::string text = what + " " + masked(path);
+    if (error != 0) {
+        text += ": " + std::string(std::strerror(error));
+    }
+    ZVFLog(logger, level, __FILE__, __LINE__, "EncryptFileUtils", text);
+}
+
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t written = ::write(fd, data + done, size - done);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool readAll(int fd, unsigned char* data, std::size_t size, std::size_t& got) {
+    got = 0;
+    while (got < size) {
+        const ssize_t count = ::read(fd, data + got, size - got);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (count == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+// Flushes a directory entry change (a rename or a new file) to disk.
+bool syncDirectory(const std::string& directory) {
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
+}
+
+std::string directoryOf(const std::string& path) {
+    std::string directory = PTKCoreUtils::FileUtils::getParentDirectory(path);
+    return directory.empty() ? std::string(".") : directory;
+}
+
+// A temporary name beside target: ".<name>.tmp-<16 hex digits>".
+bool temporaryName(const std::string& target, std::string& out) {
+    unsigned char random[8];
+    if (RAND_bytes(random, sizeof(random)) != 1) {
+        return false;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string suffix;
+    for (unsigned char byte : random) {
+        suffix += kHex[byte >> 4];
+        suffix += kHex[byte & 0x0F];
+    }
+    out = directoryOf(target) + "/." + PTKCoreUtils::FileUtils::getFileName(target) + kTempMarker + suffix;
+    return true;
+}
+
+// Removes what an interrupted write of target left behind.
+void removeStrayTemporaries(const std::string& target) {
+    const std::string directory = directoryOf(target);
+    const std::string prefix = "." + PTKCoreUtils::FileUtils::getFileName(target) + kTempMarker;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
+    if (!dir) {
+        return;
+    }
+    std::vector<std::string> stray;
+    while (struct dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+            stray.push_back(name);
+        }
+    }
+    for (const std::string& name : stray) {
+        const std::string path = directory + "/" + name;
+        if (::unlink(path.c_str()) == 0) {
+            logFailure(4, "removed the leftover of an interrupted write:", path);
+        }
+    }
+}
+
+// Writes bytes to path atomically: a temporary file in the same directory,
+// written whole, flushed, closed, renamed over path, then the directory
+// flushed. Before the rename any failure removes the temporary file and
+// leaves path as it was. fsync is never retried: after a failed fsync the
+// kernel may have dropped the dirty pages, so a retry could report success
+// for data that never reached the disk.
+bool writeAtomically(const std::string& path, const unsigned char* data, std::size_t size, bool durable,
+                     mode_t mode) {
+    const std::string directory = directoryOf(path);
+    std::string temporary;
+    if (!temporaryName(path, temporary)) {
+        logFailure(2, "no random bytes for a temporary name of", path);
+        return false;
+    }
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd < 0) {
+        logFailure(2, "cannot create a temporary file for", path, errno);
+        return false;
+    }
+    const char* step = nullptr;
+    if (::fchmod(fd, mode) != 0) {
+        step = "cannot set the mode of the temporary file for";
+    } else if (!writeAll(fd, data, size)) {
+        step = "cannot write the temporary file for";
+    } else if (durable && ::fsync(fd) != 0) {
+        step = "cannot flush the temporary file for";
+    }
+    int error = errno;
+    if (step != nullptr) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        logFailure(2, step, path, error);
+        return false;
+    }
+    if (::close(fd) != 0) {
+        error = errno;
+        ::unlink(temporary.c_str());
+        logFailure(2, "cannot close the temporary file for", path, error);
+        return false;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+        ::unlink(temporary.c_str());
+        logFailure(2, "cannot move the new file into place:", path, error);
+        return false;
+    }
+    if (durable && !syncDirectory(directory)) {
+        // The new content is in place; only its durability is in doubt.
+        logFailure(2, "cannot flush the directory of", path, errno);
+        return false;
+    }
+    return true;
+}
+
+// Reads the key file, or creates it with fresh random bytes when it does not
+// exist. Refuses a key file that is not a regular file, is a symbolic link,
+// belongs to another user, is readable or writable by others, or does not
+// hold exactly 32 bytes.
+bool loadKeyFile(const std::string& keyPath, KeyMaterial& key) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ::open(keyPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
+            // First use: make a key and publish it with link(), which never
+            // replaces a key file another process created meanwhile.
+            const std::string directory = directoryOf(keyPath);
+            if (!PTKCoreUtils::FileUtils::createDirectory(directory)) {
+                logFailure(2, "cannot create the directory of the storage key", keyPath);
+                return false;
+            }
+            KeyMaterial fresh;
+            if (RAND_bytes(fresh.bytes, sizeof(fresh.bytes)) != 1) {
+                logFailure(2, "no random bytes for the storage key", keyPath);
+                return false;
+            }
+            std::string temporary;
+            if (!temporaryName(keyPath, temporary)) {
+                return false;
+            }
+            if (!writeAtomically(temporary, fresh.bytes, sizeof(fresh.bytes), true, 0600)) {
+                return false;
+            }
+            const bool linked = ::link(temporary.c_str(), keyPath.c_str()) == 0;
+            const int error = errno;
+            ::unlink(temporary.c_str());
+            if (!linked && error != EEXIST) {
+                logFailure(2, "cannot create the storage key file", keyPath, error);
+                return false;
+            }
+            if (linked) {
+                syncDirectory(directory);
+                logFailure(4, "created the storage key file", keyPath);
+            }
+            continue;  // read it back through the checks below
+        }
+        if (fd < 0) {
+            logFailure(2, "cannot open the storage key file", keyPath, errno);
+            return false;
+        }
+        struct stat info;
+        const char* refusal = nullptr;
+        if (::fstat(fd, &info) != 0) {
+            refusal = "cannot examine the storage key file";
+        } else if (!S_ISREG(info.st_mode)) {
+            refusal = "refused the storage key file (not a regular file)";
+        } else if (info.st_uid != ::geteuid()) {
+            refusal = "refused the storage key file (owned by another user)";
+        } else if ((info.st_mode & 077) != 0) {
+            refusal = "refused the storage key file (mode looser than 0600)";
+        } else if (info.st_size != static_cast<off_t>(kKeySize)) {
+            refusal = "refused the storage key file (wrong size)";
+        }
+        std::size_t got = 0;
+        if (refusal == nullptr && (!readAll(fd, key.bytes, kKeySize, got) || got != kKeySize)) {
+            refusal = "cannot read the storage key file";
+        }
+        ::close(fd);
+        if (refusal != nullptr) {
+            OPENSSL_cleanse(key.bytes, sizeof(key.bytes));
+            logFailure(2, refusal, keyPath);
+            return false;
+        }
+        if (!computeKeyId(key)) {
+            OPENSSL_cleanse(key.bytes, sizeof(key.bytes));
+            return false;
+        }
+        return true;
+    }
+    logFailure(2, "cannot establish the storage key file", keyPath);
+    return false;
+}
+
+// The key to use now: the handed-over key, else the key of the current key
+// file (cached per key-file path, since the directory may change).
+bool currentKey(KeyMaterial& key) {
+    KeyStore& store = keyStore();
+    std::lock_guard<std::mutex> guard(store.lock);
+    if (store.overridden) {
+        key = store.override;
+        return true;
+    }
+    const std::string keyPath = PTKCoreUtils::FileUtils::getUserLocalAppDir() + "/" + kKeyFileName;
+    auto found = store.byPath.find(keyPath);
+    if (found != store.byPath.end()) {
+        key = found->second;
+        return true;
+    }
+    KeyMaterial loaded;
+    if (!loadKeyFile(keyPath, loaded)) {
+        return false;
+    }
+    store.byPath[keyPath] = loaded;
+    key = loaded;
+    return true;
+}
+
+using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)>;
+
+// Runs the bytes through EVP_EncryptUpdate or EVP_DecryptUpdate in pieces
+// small enough for its int lengths.
+template <class Update>
+bool updateInChunks(Update update, EVP_CIPHER_CTX* ctx, unsigned char* out, const unsigned char* in,
+                    std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t piece = size - done < kChunk ? size - done : kChunk;
+        int produced = 0;
+        if (update(ctx, out + done, &produced, in + done, static_cast<int>(piece)) != 1 ||
+            produced != static_cast<int>(piece)) {
+            return false;
+        }
+        done += piece;
+    }
+    return true;
+}
+
+void buildHeader(unsigned char* header, const KeyMaterial& key, FileCategoryType::FileCategory category,
+                 const unsigned char* nonce) {
+    std::size_t at = 0;
+    std::memcpy(header + at, kMagic, sizeof(kMagic));
+    at += sizeof(kMagic);
+    header[at++] = kVersion;
+    header[at++] = kAlgorithmAes256Gcm;
+    std::memcpy(header + at, key.id, kKeyIdSize);
+    at += kKeyIdSize;
+    const uint32_t value = static_cast<uint32_t>(category);
+    header[at++] = static_cast<unsigned char>(value >> 24);
+    header[at++] = static_cast<unsigned char>(value >> 16);
+    header[at++] = static_cast<unsigned char>(value >> 8);
+    header[at++] = static_cast<unsigned char>(value);
+    std::memcpy(header + at, nonce, kNonceSize);
+}
+
+}  // namespace
+
+bool EncryptFileUtils::writeDataToFile(const std::string& path, const zvf::SecureString& data,
+                                       FileCategoryType::FileCategory category) {
+    if (path.empty()) {
+        return false;
+    }
+    KeyMaterial key;
+    if (!currentKey(key)) {
+        logFailure(2, "no storage key; not written:", path);
+        return false;
+    }
+    zvf::SecureStringReader plain;
+    data.getUnsecureString(plain);
+    const std::size_t plainSize = static_cast<std::size_t>(plain.getBufSize());
+    const auto* plainBytes = reinterpret_cast<const unsigned char*>(plain.c_str());
+
+    std::vector<unsigned char> file(kHeaderSize + plainSize + kTagSize);
+    unsigned char nonce[kNonceSize];
+    if (RAND_bytes(nonce, sizeof(nonce)) != 1) {
+        logFailure(2, "no random bytes for the nonce; not written:", path);
+        return false;
+    }
+    buildHeader(file.data(), key, category, nonce);
+
+    CipherContext ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    int length = 0;
+    const bool encrypted =
+        ctx && EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+        EVP_EncryptInit_ex(ctx.get(), nullptr, nullptr, key.bytes, nonce) == 1 &&
+        EVP_EncryptUpdate(ctx.get(), nullptr, &length, file.data(), static_cast<int>(kHeaderSize)) == 1 &&
+        updateInChunks(EVP_EncryptUpdate, ctx.get(), file.data() + kHeaderSize, plainBytes, plainSize) &&
+        EVP_EncryptFinal_ex(ctx.get(), file.data() + kHeaderSize + plainSize, &length) == 1 && length == 0 &&
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagSize),
+                            file.data() + kHeaderSize + plainSize) == 1;
+    ctx.reset();
+    if (!encrypted) {
+        logFailure(2, "encryption failed; not written:", path);
+        return false;
+    }
+
+    std::lock_guard<std::mutex> guard(writeLock());
+    const std::string directory = directoryOf(path);
+    struct stat info;
+    if (::stat(directory.c_str(), &info) != 0 && !PTKCoreUtils::FileUtils::createDirectory(directory)) {
+        logFailure(2, "cannot create the directory of", path);
+        return false;
+    }
+    removeStrayTemporaries(path);
+    return writeAtomically(path, file.data(), file.size(), durableWrites.load(), 0600);
+}
+
+bool EncryptFileUtils::readDataFromFile(const std::string& path, zvf::SecureString& data,
+                                        FileCategoryType::FileCategory category) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        logFailure(errno == ENOENT ? 5 : 3, "cannot open", path, errno);
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        logFailure(3, "not a regular file:", path);
+        return false;
+    }
+    if (info.st_size < static_cast<off_t>(kHeaderSize + kTagSize) || info.st_size > kMaxFileSize) {
+        ::close(fd);
+        logFailure(3, "not an encrypted file of this client (size):", path);
+        return false;
+    }
+    std::vector<unsigned char> file(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    const bool read = readAll(fd, file.data(), file.size(), got);
+    ::close(fd);
+    if (!read || got != file.size()) {
+        logFailure(3, "cannot read", path);
+        return false;
+    }
+
+    const unsigned char* header = file.data();
+    if (std::memcmp(header, kMagic, sizeof(kMagic)) != 0) {
+        logFailure(3, "not an encrypted file of this client:", path);
+        return false;
+    }
+    if (header[4] != kVersion || header[5] != kAlgorithmAes256Gcm) {
+        logFailure(3, "unsupported encrypted file version or algorithm:", path);
+        return false;
+    }
+    const uint32_t storedCategory = (static_cast<uint32_t>(header[14]) << 24) |
+                                    (static_cast<uint32_t>(header[15]) << 16) |
+                                    (static_cast<uint32_t>(header[16]) << 8) | static_cast<uint32_t>(header[17]);
+    if (storedCategory != static_cast<uint32_t>(category)) {
+        logFailure(3, "encrypted file of another category:", path);
+        return false;
+    }
+    KeyMaterial key;
+    if (!currentKey(key)) {
+        logFailure(2, "no storage key; not read:", path);
+        return false;
+    }
+    if (std::memcmp(header + 6, key.id, kKeyIdSize) != 0) {
+        logFailure(3, "encrypted file written under another key:", path);
+        return false;
+    }
+    const unsigned char* nonce = header + kHeaderSize - kNonceSize;
+    const std::size_t cipherSize = file.size() - kHeaderSize - kTagSize;
+    unsigned char tag[kTagSize];
+    std::memcpy(tag, file.data() + kHeaderSize + cipherSize, kTagSize);
+
+    // Plain bytes go into a buffer that a SecureStringReader owns, so that
+    // they are wiped on every path out of here.
+    char* buffer = new char[cipherSize + 1];
+    std::memset(buffer, 0, cipherSize + 1);
+    zvf::SecureStringReader plain;
+    const bool adopted = plain.setValue(buffer, cipherSize);
+    if (!adopted) {
+        buffer = nullptr;  // freed by setValue when the size is 0
+    }
+    unsigned char* out = reinterpret_cast<unsigned char*>(const_cast<char*>(plain.c_str()));
+    unsigned char scratch[1];
+
+    CipherContext ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    int length = 0;
+    const bool decrypted =
+        ctx && EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+        EVP_DecryptInit_ex(ctx.get(), nullptr, nullptr, key.bytes, nonce) == 1 &&
+        EVP_DecryptUpdate(ctx.get(), nullptr, &length, header, static_cast<int>(kHeaderSize)) == 1 &&
+        updateInChunks(EVP_DecryptUpdate, ctx.get(), adopted ? out : scratch, file.data() + kHeaderSize,
+                       cipherSize) &&
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagSize), tag) == 1 &&
+        EVP_DecryptFinal_ex(ctx.get(), adopted ? out + cipherSize : scratch, &length) == 1 && length == 0;
+    ctx.reset();
+    if (!decrypted) {
+        logFailure(3, "encrypted file failed authentication (damaged or tampered):", path);
+        return false;
+    }
+    data = adopted ? zvf::SecureString(plain.c_str(), cipherSize) : zvf::SecureString();
+    return true;
+}
+
+bool EncryptFileUtils::setStorageKey(const unsigned char* key, std::size_t length) {
+    KeyStore& store = keyStore();
+    std::lock_guard<std::mutex> guard(store.lock);
+    if (key == nullptr || length == 0) {
+        store.overridden = false;
+        OPENSSL_cleanse(store.override.bytes, sizeof(store.override.bytes));
+        return true;
+    }
+    if (length != kKeySize) {
+        ZVFLog(logger, 3, __FILE__, __LINE__, __func__, "storage key refused: it must be 32 bytes");
+        return false;
+    }
+    std::memcpy(store.override.bytes, key, kKeySize);
+    if (!computeKeyId(store.override)) {
+        OPENSSL_cleanse(store.override.bytes, sizeof(store.override.bytes));
+        store.overridden = false;
+        return false;
+    }
+    store.overridden = true;
+    return true;
+}
+
+void EncryptFileUtils::setDurableWrites(bool durable) { durableWrites.store(durable); }
+
+}  // namespace storage
+}  // namespace zvf
