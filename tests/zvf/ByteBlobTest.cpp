@@ -1,0 +1,48 @@
+// The owned byte buffer under secure strings.
+#include "zvf/ByteBlob.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zvftest {
+namespace {
+
+TEST(ByteBlobTest, DefaultBlobHoldsNothing) {
+    const zvf::ByteBlob blob;
+    EXPECT_EQ(nullptr, blob.getData());
+    EXPECT_EQ(0u, blob.getSize());
+}
+
+TEST(ByteBlobTest, NewBytesAreFilledWithFF) {
+    zvf::ByteBlob blob(5);
+    ASSERT_NE(nullptr, blob.getData());
+    EXPECT_EQ(5u, blob.getSize());
+    EXPECT_EQ(std::string(5, '\xFF'), std::string(reinterpret_cast<const char*>(blob.getData()), 5));
+
+    blob.getData()[0] = 1;
+    blob.reallocateSize(3);
+    EXPECT_EQ(3u, blob.getSize());
+    EXPECT_EQ(std::string(3, '\xFF'), std::string(reinterpret_cast<const char*>(blob.getData()), 3));
+}
+
+TEST(ByteBlobTest, DestroyDataForgetsTheBytes) {
+    zvf::ByteBlob blob(16);
+    blob.destroyData();
+    EXPECT_EQ(nullptr, blob.getData());
+    EXPECT_EQ(0u, blob.getSize());
+    blob.destroyData();  // a second call is harmless
+    blob.reallocateSize(0);
+    EXPECT_EQ(nullptr, blob.getData());
+}
+
+TEST(ByteBlobTest, SizeCanOnlyShrink) {
+    zvf::ByteBlob blob(48);
+    blob.shrinkSize(32);
+    EXPECT_EQ(32u, blob.getSize());
+    blob.shrinkSize(64);
+    EXPECT_EQ(32u, blob.getSize());
+}
+
+}  // namespace
+}  // namespace zvftest
