@@ -1,0 +1,298 @@
+#include "ConfigServiceImpl.h"
+
+#include <utility>
+
+#include "ConfigFeatureSet.h"
+#include "ConfigStoreConstants.h"
+#include "ConfigValueImpl.h"
+#include "DisableP2PCallOnFips.h"
+#include "PTKCoreUtils/StringUtils.h"
+#include "logging/ZVFLogger.h"
+#include "unified/UnifiedFactory.h"
+
+namespace ZVFUnified {
+
+namespace {
+
+ZVFLogger* logger = ZVFLogger_getLogger("ConfigService-ConfigServiceImpl");
+
+// One line of the configuration dump.
+void appendDumpLine(std::wstring& text, const std::wstring& key, const std::wstring& value,
+                    const std::wstring& valueStoreName, const std::wstring& originalValue,
+                    const std::wstring& originalValueStoreName) {
+    text += L"Key: ";
+    text += key;
+    text += L" -  Value - [";
+    text += value;
+    text += L"] valueStoreName [";
+    text += valueStoreName;
+    text += L"] | OriginalValue [";
+    text += originalValue;
+    text += L"] originalValueStoreName [";
+    text += originalValueStoreName;
+    text += L"]\n";
+}
+
+}  // namespace
+
+ConfigServiceImpl::ConfigServiceImpl(std::shared_ptr<UnifiedFactory> factoryIn)
+    : ConfigServiceBaseImpl(factoryIn), factory(factoryIn) {
+    initialize(std::move(factoryIn));
+}
+
+ConfigServiceImpl::~ConfigServiceImpl() = default;
+
+void ConfigServiceImpl::initialize(std::shared_ptr<UnifiedFactory> /*factory*/) { configValues.clear(); }
+
+// ---- Lookup -----------------------------------------------------------------
+
+std::shared_ptr<ConfigValue> ConfigServiceImpl::getConfig(const std::wstring& key) {
+    EnsureUpdateAccess(true);
+    return findConfig(key);
+}
+
+bool ConfigServiceImpl::isKeyAlias(const std::wstring& key, std::wstring& realName) const {
+    auto found = keyAliases.find(key);
+    if (found == keyAliases.end()) {
+        realName.clear();
+        return false;
+    }
+    realName = found->second;
+    return true;
+}
+
+std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfigFromKey(const std::wstring& key) {
+    auto found = configValues.find(key);
+    if (found == configValues.end()) {
+        return nullptr;
+    }
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(found->second);
+    return found->second;
+}
+
+std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfig(const std::wstring& key) {
+    std::wstring realName;
+    const bool aliased = isKeyAlias(key, realName);
+    bool foundViaAlias = false;
+    std::shared_ptr<ConfigValueImpl> result;
+    if (aliased) {
+        result = findConfigFromKey(realName);
+        if (!result) {
+            // An object cached under the old name itself is still honoured.
+            result = findConfigFromKey(key);
+        } else {
+            foundViaAlias = true;
+        }
+    } else {
+        result = findConfigFromKey(key);
+    }
+
+    if (result) {
+        if (foundViaAlias && ZVFLog_isLevelEnabled(logger, 4)) {
+            // Sensitivity is that of the key as requested, not of its current name.
+            const std::wstring shown =
+                isKeySensitive(key) ? ConfigStoreConstants::VALUE_HIDDEN : result->getValue();
+            ZVF_LOG(logger, 4,
+                    L"findConfig key : [" + key + L"] is an alias for key : [" + realName +
+                        L"] actual lookup done on this key - value : [" +
+                        PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(PTKCoreUtils::toString(shown))) + L"]");
+        }
+        return result;
+    }
+    // Not cached: a new, undefined object under the current name.
+    return createConfig(aliased ? realName : key);
+}
+
+std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstring& key) {
+    auto created = std::make_shared<ConfigValueImpl>(factory, key);
+    configValues.emplace(key, created);
+    return created;
+}
+
+std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstring& key, const std::wstring& value,
+                                                                 const std::wstring& originalValue, bool isOverridden,
+                                                                 const std::wstring& valueStoreName,
+                                                                 const std::wstring& originalValueStoreName) {
+    auto created = std::make_shared<ConfigValueImpl>(factory, key, value, originalValue, isOverridden,
+                                                     valueStoreName, originalValueStoreName);
+    configValues.emplace(key, created);
+    return created;
+}
+
+std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> ConfigServiceImpl::getAllConfig() {
+    auto all = std::make_shared<std::vector<std::shared_ptr<ConfigValue>>>();
+    all->reserve(configValues.size());
+    for (const auto& entry : configValues) {
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(entry.second);
+        all->push_back(entry.second);
+    }
+    return all;
+}
+
+bool ConfigServiceImpl::isKeySensitive(const std::wstring& key) { return sensitiveKeys.count(key) != 0; }
+
+void ConfigServiceImpl::setupConfigKeyAliases(const ConfigMap& aliases) {
+    EnsureUpdateAccess(true);
+    keyAliases = aliases;
+}
+
+void ConfigServiceImpl::reset() {
+    EnsureUpdateAccess(true);
+    configValues.clear();
+}
+
+// ---- Forwarding to the feature set ------------------------------------------
+// The feature set is looked up on every call and never kept: the host may
+// replace or drop it.
+
+void ConfigServiceImpl::setConfig(const std::wstring& key, const std::wstring& value) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->setConfig(key, value);
+    }
+}
+
+void ConfigServiceImpl::setInMemoryConfig(const std::wstring& key, const std::wstring& value) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->setInMemoryConfig(key, value);
+    }
+}
+
+void ConfigServiceImpl::setMdmConfig(const std::string& text) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->setMdmConfig(text);
+    }
+}
+
+void ConfigServiceImpl::setKeySensitive(const std::wstring& key) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->setKeySensitive(key);
+    }
+}
+
+void ConfigServiceImpl::resetConfig(const std::wstring& key) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->resetConfig(key);
+    }
+}
+
+bool ConfigServiceImpl::removeConfigStoreAndCache(const std::wstring& storeName) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        return featureSet->removeConfigStore(PTKCoreUtils::toString(storeName));
+    }
+    return false;
+}
+
+void ConfigServiceImpl::removeAllCachedConfigStores() {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->removeAllCachedConfigStores();
+    }
+}
+
+void ConfigServiceImpl::refreshConfigFeatureSet() {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->refreshConfigFeatureSet();
+    }
+}
+
+bool ConfigServiceImpl::setUrlProvisioningData(const std::wstring& data) {
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        return featureSet->setUrlProvisioningData(data);
+    }
+    return false;
+}
+
+bool ConfigServiceImpl::resetAllowUriProvisioningData() {
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        return featureSet->resetAllowUriProvisioningData();
+    }
+    return false;
+}
+
+std::wstring ConfigServiceImpl::getValueFromConfigStore(const std::string& storeName, const std::wstring& key) {
+    EnsureUpdateAccess(true);
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        return featureSet->getValueFromConfigStore(storeName, key);
+    }
+    return std::wstring();
+}
+
+std::wstring ConfigServiceImpl::getAllConfigForPRT() {
+    EnsureUpdateAccess(true);
+    std::wstring text;
+    if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->getAllConfigForPRT(text);
+    }
+    return text;
+}
+
+// ---- Change notification and readiness --------------------------------------
+
+void ConfigServiceImpl::OnConfigChanged(const std::wstring& key, const std::wstring& value,
+                                        const std::wstring& originalValue, bool isOverridden, bool isDefined,
+                                        const std::wstring& valueStoreName,
+                                        const std::wstring& originalValueStoreName, bool silent) {
+    EnsureUpdateAccess(true);
+    std::shared_ptr<ConfigValueImpl> object = findConfig(key);
+    if (silent) {
+        object->silentUpdate(value, originalValue, isOverridden, isDefined, valueStoreName, originalValueStoreName);
+    } else {
+        object->update(value, originalValue, isOverridden, isDefined, valueStoreName, originalValueStoreName);
+    }
+}
+
+void ConfigServiceImpl::FireIfRequired(const std::wstring& key) {
+    EnsureUpdateAccess(true);
+    findConfig(key)->fireRequired();
+}
+
+void ConfigServiceImpl::updateSensitiveKeyList(const std::wstring& key) {
+    EnsureUpdateAccess(true);
+    sensitiveKeys.insert(key);
+}
+
+void ConfigServiceImpl::configDownloadFailed() {
+    if (ZVFLog_isDebugEnabled(logger)) {
+        ZVF_LOG(logger, 5, "ConfigServiceImpl::configDownloadFailed()");
+    }
+}
+
+// ---- Configuration dump -----------------------------------------------------
+
+void ConfigServiceImpl::logConfig() {
+    EnsureUpdateAccess(true);
+    std::wstring text = L"\n*********************** Master Configuration Settings *********************\n";
+    text += L"\nOriginalValue is the value set by the administrator\n";
+    text += L"\nValue is the value retrieved by searching the config sources by priority\n";
+
+    // Two walks of the cache, one per section, so each object is listed once.
+    auto appendSection = [this, &text](bool defined) {
+        for (const auto& entry : configValues) {
+            const std::shared_ptr<ConfigValueImpl>& object = entry.second;
+            if (object->getisDefined() != defined) {
+                continue;
+            }
+            const std::wstring key = object->getKey();
+            const bool hidden = isKeySensitive(key);
+            appendDumpLine(text, key, hidden ? ConfigStoreConstants::VALUE_HIDDEN : object->getValue(),
+                           object->getValueStoreName(),
+                           hidden ? ConfigStoreConstants::VALUE_HIDDEN : object->getOriginalValue(),
+                           object->getOriginalValueStoreName());
+        }
+    };
+    text += L"\nDefined Values\n--------------\n";
+    appendSection(true);
+    text += L"\nUnDefined Values\n---------------\n";
+    appendSection(false);
+    text += L"\n*************************** End Settings ***************************\n";
+    ZVF_LOG(logger, 4, text);
+}
+
+}  // namespace ZVFUnified

@@ -1,0 +1,98 @@
+#ifndef IMPL_CONFIGSERVICEIMPL_H
+#define IMPL_CONFIGSERVICEIMPL_H
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ConfigMap.h"
+#include "ConfigServiceBaseImpl.h"
+#include "caseInsensitiveMapComparator.h"
+
+namespace ZVFUnified {
+
+class UnifiedFactory;
+class ConfigValue;
+class ConfigValueImpl;
+
+// The configuration service object (service id 1300). Hands out one
+// ConfigValueImpl per key from its value cache, which the store manager's
+// change reports (carried here by the feature set) keep current; it never
+// reads the stores at lookup time. Resolves old key names through the alias
+// table, keeps the sensitive-key set, and forwards writes, resets and store
+// operations to the config feature set. A business object of the host: its
+// state is touched on the services thread only, asserted by each operation;
+// it has no lock of its own.
+class ConfigServiceImpl : public ConfigServiceBaseImpl {
+public:
+    // Key (ignoring case) to value object; iteration in case-insensitive key order.
+    using ConfigValueMap = std::map<std::wstring, std::shared_ptr<ConfigValueImpl>, caseInsensitiveMapComparator>;
+
+    explicit ConfigServiceImpl(std::shared_ptr<UnifiedFactory> factory);
+    ~ConfigServiceImpl() override;
+
+    // ConfigService:
+    std::shared_ptr<ConfigValue> getConfig(const std::wstring& key) override;
+    void setConfig(const std::wstring& key, const std::wstring& value) override;
+    void setInMemoryConfig(const std::wstring& key, const std::wstring& value) override;
+    void setMdmConfig(const std::string& text) override;
+    std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> getAllConfig() override;
+    void resetConfig(const std::wstring& key) override;
+    bool removeConfigStoreAndCache(const std::wstring& storeName) override;
+    void removeAllCachedConfigStores() override;
+    void logConfig() override;
+    void setKeySensitive(const std::wstring& key) override;
+    bool isKeySensitive(const std::wstring& key) override;
+    bool setUrlProvisioningData(const std::wstring& data) override;
+    bool resetAllowUriProvisioningData() override;
+    std::wstring getAllConfigForPRT() override;
+    std::wstring getValueFromConfigStore(const std::string& storeName, const std::wstring& key) override;
+
+    // Offered to the host: logs at debug level, nothing else.
+    virtual void configDownloadFailed();
+    // Empties the value cache. Objects handed out stay valid but are no
+    // longer updated; the next lookup of their key creates a new one.
+    virtual void reset();
+    virtual void refreshConfigFeatureSet();
+
+    // Entry points of the feature set (services thread). A change report:
+    // silent stores and flags the changes, otherwise they fire at once.
+    void OnConfigChanged(const std::wstring& key, const std::wstring& value, const std::wstring& originalValue,
+                         bool isOverridden, bool isDefined, const std::wstring& valueStoreName,
+                         const std::wstring& originalValueStoreName, bool silent);
+    // Fires what earlier silent reports of the key flagged.
+    void FireIfRequired(const std::wstring& key);
+    // Adds a key to the sensitive-key set (once, ignoring case).
+    void updateSensitiveKeyList(const std::wstring& key);
+    // Replaces the alias table: old key name to current key name.
+    void setupConfigKeyAliases(const ConfigMap& aliases);
+
+    // The value object of a key, resolving old names; creates an undefined
+    // one, cached under the current name, when the key is not cached.
+    std::shared_ptr<ConfigValueImpl> findConfig(const std::wstring& key);
+    // Creates the undefined value object of a key and caches it (an entry
+    // already cached under an equal key stays).
+    std::shared_ptr<ConfigValueImpl> createConfig(const std::wstring& key);
+    // Creates a defined value object and caches it in the same way.
+    std::shared_ptr<ConfigValueImpl> createConfig(const std::wstring& key, const std::wstring& value,
+                                                  const std::wstring& originalValue, bool isOverridden,
+                                                  const std::wstring& valueStoreName,
+                                                  const std::wstring& originalValueStoreName);
+
+private:
+    void initialize(std::shared_ptr<UnifiedFactory> factory);
+    // True, with the current name, when key is an old name.
+    bool isKeyAlias(const std::wstring& key, std::wstring& realName) const;
+    // The cached object of key with the FIPS rule applied, or empty.
+    std::shared_ptr<ConfigValueImpl> findConfigFromKey(const std::wstring& key);
+
+    ConfigValueMap configValues;              // value cache
+    ConfigKeySet sensitiveKeys;               // shown as "VALUE_HIDDEN"
+    ConfigMap keyAliases;                     // old key name -> current key name
+    std::shared_ptr<UnifiedFactory> factory;  // reaches the feature set; handed to each value object
+};
+
+}  // namespace ZVFUnified
+
+#endif

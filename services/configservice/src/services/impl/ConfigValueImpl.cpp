@@ -1,0 +1,144 @@
+#include "ConfigValueImpl.h"
+
+#include <utility>
+
+#include "ConfigFeatureSet.h"
+#include "DisableP2PCallOnFips.h"
+#include "PTKCoreUtils/StringUtils.h"
+#include "unified/UnifiedFactory.h"
+
+namespace ZVFUnified {
+
+ConfigValueImpl::ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, const std::wstring& key)
+    : ConfigValueBaseImpl(std::move(factory)) {
+    initialize(key, std::wstring(), std::wstring(), false, false, std::wstring(), std::wstring());
+}
+
+ConfigValueImpl::ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, const std::wstring& key,
+                                 const std::wstring& value, const std::wstring& originalValue, bool isOverridden,
+                                 const std::wstring& valueStoreName, const std::wstring& originalValueStoreName)
+    : ConfigValueBaseImpl(std::move(factory)) {
+    initialize(key, value, originalValue, isOverridden, true, valueStoreName, originalValueStoreName);
+}
+
+ConfigValueImpl::~ConfigValueImpl() = default;
+
+void ConfigValueImpl::initialize(const std::wstring& key, const std::wstring& value, const std::wstring& originalValue,
+                                 bool isOverridden, bool isDefined, const std::wstring& valueStoreName,
+                                 const std::wstring& originalValueStoreName) {
+    setKey(key);
+    setValue(value);
+    setOriginalValue(originalValue);
+    setisOverridden(isOverridden);
+    setisDefined(isDefined);
+    setValueStoreName(valueStoreName);
+    setOriginalValueStoreName(originalValueStoreName);
+    valueFireRequired = false;
+    originalValueFireRequired = false;
+    isOverriddenFireRequired = false;
+    isDefinedFireRequired = false;
+    valueStoreNameFireRequired = false;
+    originalValueStoreNameFireRequired = false;
+}
+
+std::wstring ConfigValueImpl::getValue() {
+    std::wstring value = ConfigValueBaseImpl::getValue();
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(getKey(), value);
+    return value;
+}
+
+bool ConfigValueImpl::equals(const std::wstring& value) {
+    return PTKCoreUtils::caseInsensitiveStringEquals(getValue(), value);
+}
+
+void ConfigValueImpl::setConfig(const std::wstring& value) {
+    EnsureUpdateAccess(true);
+    if (std::shared_ptr<ConfigFeatureSet> featureSet = unifiedFactory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->setConfig(getKey(), value);
+    }
+}
+
+void ConfigValueImpl::reset() {
+    EnsureUpdateAccess(true);
+    if (std::shared_ptr<ConfigFeatureSet> featureSet = unifiedFactory->getFeatureSet<ConfigFeatureSet>()) {
+        featureSet->resetConfig(getKey());
+    }
+}
+
+bool ConfigValueImpl::isValueLocal() {
+    // Exact comparisons: a value that differs from the administrator's only in
+    // letter case was still set somewhere else.
+    if (getValue() != getOriginalValue()) {
+        return true;
+    }
+    return getValueStoreName() != getOriginalValueStoreName();
+}
+
+void ConfigValueImpl::silentUpdate(const std::wstring& value, const std::wstring& originalValue, bool isOverridden,
+                                   bool isDefined, const std::wstring& valueStoreName,
+                                   const std::wstring& originalValueStoreName) {
+    EnsureUpdateAccess(true);
+    if (!PTKCoreUtils::caseInsensitiveStringEquals(getValue(), value)) {
+        setValue(value);
+        valueFireRequired = true;
+    }
+    if (!PTKCoreUtils::caseInsensitiveStringEquals(getOriginalValue(), originalValue)) {
+        setOriginalValue(originalValue);
+        originalValueFireRequired = true;
+    }
+    if (getisOverridden() != isOverridden) {
+        setisOverridden(isOverridden);
+        isOverriddenFireRequired = true;
+    }
+    if (getisDefined() != isDefined) {
+        setisDefined(isDefined);
+        isDefinedFireRequired = true;
+    }
+    if (getValueStoreName() != valueStoreName) {
+        setValueStoreName(valueStoreName);
+        valueStoreNameFireRequired = true;
+    }
+    if (getOriginalValueStoreName() != originalValueStoreName) {
+        setOriginalValueStoreName(originalValueStoreName);
+        originalValueStoreNameFireRequired = true;
+    }
+}
+
+void ConfigValueImpl::update(const std::wstring& value, const std::wstring& originalValue, bool isOverridden,
+                             bool isDefined, const std::wstring& valueStoreName,
+                             const std::wstring& originalValueStoreName) {
+    EnsureUpdateAccess(true);
+    silentUpdate(value, originalValue, isOverridden, isDefined, valueStoreName, originalValueStoreName);
+    fireRequired();
+}
+
+void ConfigValueImpl::fireRequired() {
+    // Each flag is cleared before its fire so that an observer that triggers
+    // another report on this object sees a consistent state.
+    if (valueFireRequired) {
+        valueFireRequired = false;
+        fireValue();
+    }
+    if (originalValueFireRequired) {
+        originalValueFireRequired = false;
+        fireOriginalValue();
+    }
+    if (isOverriddenFireRequired) {
+        isOverriddenFireRequired = false;
+        fireisOverridden();
+    }
+    if (isDefinedFireRequired) {
+        isDefinedFireRequired = false;
+        fireisDefined();
+    }
+    if (valueStoreNameFireRequired) {
+        valueStoreNameFireRequired = false;
+        fireValueStoreName();
+    }
+    if (originalValueStoreNameFireRequired) {
+        originalValueStoreNameFireRequired = false;
+        fireOriginalValueStoreName();
+    }
+}
+
+}  // namespace ZVFUnified
