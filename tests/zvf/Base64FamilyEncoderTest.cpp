@@ -40,9 +40,9 @@ TEST_F(Base64FamilyEncoderTest, EncodingsDescribeTheirAlphabetAndPadding) {
         }
     }
     EXPECT_EQ(65, inAlphabet);  // 64 characters and "="
-    EXPECT_EQ(0, standard.getDecodingTable()['=']);
-    EXPECT_EQ(62, safe.getDecodingTable()['-']);
-    EXPECT_EQ(255, safe.getDecodingTable()['+']);
+    EXPECT_EQ(0, standard.getDecodingTable()[static_cast<unsigned char>('=')]);
+    EXPECT_EQ(62, safe.getDecodingTable()[static_cast<unsigned char>('-')]);
+    EXPECT_EQ(255, safe.getDecodingTable()[static_cast<unsigned char>('+')]);
     EXPECT_EQ(&zvf::Base64Encoding::getInstance(), &standard);
 }
 
