@@ -1,0 +1,29 @@
+#include "CacheConfigStore.h"
+
+#include <utility>
+
+#include "XmlConfigParser.h"
+#include "zvf/ScopedWriteRWLock.h"
+
+namespace ZVFUnified {
+
+CacheConfigStore::CacheConfigStore(std::string name, int priority, std::string filePath)
+    : XmlConfigStore(std::move(name), priority, true, true, std::move(filePath), true) {}
+
+CacheConfigStore::CacheConfigStore(std::string name, int priority, std::string filePath, ConfigMap values)
+    : XmlConfigStore(std::move(name), priority, true, true, std::move(filePath), false) {
+    zvf::ScopedWriteRWLock guard(lock);
+    for (const auto& entry : values) {
+        this->values[entry.first] = entry.second;
+    }
+    XmlConfigParser::writeToFile(this->filePath, this->values);
+}
+
+CacheConfigStore::~CacheConfigStore() = default;
+
+void CacheConfigStore::persistValues() {
+    zvf::ScopedWriteRWLock guard(lock);
+    XmlConfigParser::writeToFile(filePath, values);
+}
+
+}  // namespace ZVFUnified

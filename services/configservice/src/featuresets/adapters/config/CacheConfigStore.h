@@ -1,0 +1,34 @@
+#ifndef CONFIG_CACHECONFIGSTORE_H
+#define CONFIG_CACHECONFIGSTORE_H
+
+#include <string>
+
+#include "ConfigMap.h"
+#include "ConfigServiceExport.h"
+#include "XmlConfigStore.h"
+
+namespace ZVFUnified {
+
+// A local XmlConfigStore mirrored in an encrypted cache file: restored from
+// the file at start, or created with values and written to the file at
+// once. Used for the cached copies of stores that ask to be cached
+// ("cached" + name + ".dat" under the configuration directory's "Cache"
+// folder) and for URL provisioning data. Thread-safe as XmlConfigStore; the
+// file is written with the lock held exclusively, so no two writes of it
+// overlap and no lookup sees a half-updated map.
+class CONFIGSERVICE_API CacheConfigStore : public XmlConfigStore {
+public:
+    // Restores a cache file written earlier.
+    CacheConfigStore(std::string name, int priority, std::string filePath);
+    // Holds values and writes them to filePath at once, replacing the file.
+    CacheConfigStore(std::string name, int priority, std::string filePath, ConfigMap values);
+    ~CacheConfigStore() override;
+
+    // ConfigStore:
+    // Writes the values to the cache file.
+    void persistValues() override;
+};
+
+}  // namespace ZVFUnified
+
+#endif

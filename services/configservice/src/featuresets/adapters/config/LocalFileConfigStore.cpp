@@ -1,0 +1,433 @@
+#include "LocalFileConfigStore.h"
+
+#include <algorithm>
+#include <fstream>
+#include <utility>
+
+#include <libxml/xmlwriter.h>
+
+#include "ConfigStoreConstants.h"
+#include "DisableP2PCallOnFips.h"
+#include "PTKCoreUtils/FileUtils.h"
+#include "PTKCoreUtils/StringUtils.h"
+#include "PTKCoreUtils/XmlUtils.h"
+#include "XmlDocFreer.h"
+#include "XmlErrorScope.h"
+#include "XmlLibrary.h"
+#include "logging/ZVFLogger.h"
+#include "zvf/ScopedLock.h"
+#include "zvf/SecureStringReader.h"
+#include "zvf/SecureStringUtils.h"
+#include "zvf/storage/EncryptFileUtils.h"
+
+namespace ZVFUnified {
+
+namespace {
+
+ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-LocalFileConfigStore");
+
+// At most this much of an invalid file is copied into the log; its length
+// is always logged in full.
+constexpr std::size_t MAX_LOGGED_INVALID_BYTES = 1024 * 1024;
+
+struct TextWriterFreer {
+    void operator()(xmlTextWriterPtr writer) const {
+        if (writer != nullptr) {
+            xmlFreeTextWriter(writer);
+        }
+    }
+};
+
+// The buffer held the serialised settings, values included.
+void wipeBufferAndFree(xmlBufferPtr buffer) {
+    if (buffer != nullptr && buffer->content != nullptr) {
+        zvf::SecureStringUtils::ZVFZeroMemory(buffer->content, buffer->size);
+    }
+    PTKCoreUtils::XmlUtils::xmlBufferFreer(buffer);
+}
+
+const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
+
+// The attribute's own text. Entity references in it are not expanded, so
+// that a document cannot make us build text far larger than itself.
+std::string attributeText(xmlAttrPtr attribute) {
+    std::string value;
+    for (xmlNodePtr child = attribute->children; child != nullptr; child = child->next) {
+        if (child->type == XML_TEXT_NODE && child->content != nullptr) {
+            value += text(child->content);
+        }
+    }
+    return value;
+}
+
+// "name_backup.ext" for "name.ext": "_backup" goes before the first '.'; a
+// name without '.' gets it appended.
+std::string backupNameFor(const std::string& fileName) {
+    std::string backup = fileName;
+    const std::string::size_type dot = backup.find('.');
+    backup.insert(dot == std::string::npos ? backup.size() : dot, "_backup");
+    return backup;
+}
+
+// "name-backup.xml" for "name.ext": where an invalid plain file is moved.
+std::string invalidNameFor(const std::string& fileName) {
+    const std::string::size_type dot = fileName.rfind('.');
+    return (dot == std::string::npos ? fileName : fileName.substr(0, dot)) + "-backup.xml";
+}
+
+// The first limit bytes of the file and its whole size.
+std::string readForLog(const std::string& path, std::size_t limit, std::size_t& size) {
+    size = 0;
+    std::ifstream stream(path, std::ios::in | std::ios::binary);
+    if (!stream.is_open()) {
+        return std::string();
+    }
+    stream.seekg(0, std::ios::end);
+    const std::streamoff end = stream.tellg();
+    if (end <= 0) {
+        return std::string();
+    }
+    size = static_cast<std::size_t>(end);
+    stream.seekg(0, std::ios::beg);
+    std::string content(std::min(size, limit), '\0');
+    stream.read(&content[0], static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(std::max<std::streamsize>(stream.gcount(), 0)));
+    return content;
+}
+
+bool sameValues(const ConfigMap& a, const ConfigMap& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+}  // namespace
+
+LocalFileConfigStore::LocalFileConfigStore(const std::string& name, int priority, bool isLocal)
+    : name(name),
+      priority(priority),
+      local(isLocal),
+      readOnly(false),
+      directory(PTKCoreUtils::FileUtils::getConfigDirectory() + PTKCoreUtils::FileUtils::FileSeparator()),
+      fileName(ConfigStoreConstants::LOCAL_CONFIG_FILE),
+      backupFileName(ConfigStoreConstants::LOCAL_CONFIG_BACKUP_FILE) {
+    readFromEncryptedFile();
+}
+
+LocalFileConfigStore::LocalFileConfigStore(const std::string& name, int priority, const std::string& directory,
+                                           const std::string& fileName, bool isLocal, bool isReadOnly,
+                                           bool encrypted)
+    : name(name),
+      priority(priority),
+      local(isLocal),
+      readOnly(isReadOnly),
+      directory(directory.empty() ? directory : directory + PTKCoreUtils::FileUtils::FileSeparator()),
+      fileName(fileName),
+      backupFileName(backupNameFor(fileName)) {
+    // A file that cannot be read leaves the store empty; construction goes on.
+    if (encrypted) {
+        readFromEncryptedFile();
+    } else {
+        readFromFile();
+    }
+}
+
+// Writes nothing: persistence happens only when the manager asks for it.
+LocalFileConfigStore::~LocalFileConfigStore() = default;
+
+bool LocalFileConfigStore::getValue(const std::wstring& key, std::wstring& value) {
+    zvf::ScopedLock lock(valuesLock);
+    auto it = values.find(key);
+    if (it == values.end()) {
+        value.clear();
+        return false;
+    }
+    value = it->second;
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
+    return true;
+}
+
+bool LocalFileConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {
+    zvf::ScopedLock lock(valuesLock);
+    if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0)) {
+        values[ConfigStoreConstants::Keys::VoicemailPrimaryServer] = value;
+    } else {
+        values[key] = value;
+    }
+    return true;
+}
+
+std::vector<std::wstring> LocalFileConfigStore::getKeys() {
+    zvf::ScopedLock lock(valuesLock);
+    std::vector<std::wstring> keys;
+    keys.reserve(values.size());
+    for (const auto& entry : values) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+bool LocalFileConfigStore::removeValue(const std::wstring& key) {
+    zvf::ScopedLock lock(valuesLock);
+    return values.erase(key) > 0;
+}
+
+void LocalFileConfigStore::removeAllValues() {
+    zvf::ScopedLock lock(valuesLock);
+    values.clear();
+}
+
+bool LocalFileConfigStore::isReadOnly() { return readOnly; }
+
+std::string LocalFileConfigStore::getName() { return name; }
+
+int LocalFileConfigStore::getPriority() { return priority; }
+
+void LocalFileConfigStore::persistValues() {
+    {
+        zvf::ScopedLock lock(valuesLock);
+        if (sameValues(values, lastPersistedValues)) {
+            if (ZVFLog_isDebugEnabled(logger)) {
+                ZVF_LOG(logger, 5, std::string("Same content has been saved."));
+            }
+            return;
+        }
+    }
+    zvf::ScopedLock files(fileLock);
+    zvf::SecureString data;
+    {
+        zvf::ScopedLock lock(valuesLock);
+        // Recorded before the write: a write that fails is not retried by a
+        // later call with the same content.
+        lastPersistedValues = values;
+        getDataString(data);
+    }
+    // A read-only or destroyed store serialises nothing; it must not empty
+    // the settings file.
+    if (data.empty()) {
+        return;
+    }
+    zvf::storage::EncryptFileUtils::writeDataToFile(directory + fileName, data, FileCategoryType::Configuration);
+}
+
+void LocalFileConfigStore::destroy() {
+    zvf::ScopedLock lock(valuesLock);
+    destroyed = true;
+}
+
+bool LocalFileConfigStore::isLocal() { return local; }
+
+bool LocalFileConfigStore::waitForStoreReady() { return true; }
+
+bool LocalFileConfigStore::shouldCacheConfigStore() { return false; }
+
+void LocalFileConfigStore::setTimer(std::shared_ptr<ConfigFileCacheTimer> timer) {
+    zvf::ScopedLock lock(valuesLock);
+    this->timer = std::move(timer);
+}
+
+void LocalFileConfigStore::backupConfigFile() { persistValuesImpl(backupFileName); }
+
+bool LocalFileConfigStore::readFromFile() {
+    zvf::ScopedLock files(fileLock);
+    zvf::ScopedLock lock(valuesLock);
+    const std::string path = directory + fileName;
+    if (!PTKCoreUtils::FileUtils::fileExists(path)) {
+        ZVF_LOG(logger, 3,
+                L"Read config FAILED, config file doesn't exist: " +
+                    PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(path)));
+        return false;
+    }
+    std::shared_ptr<xmlDoc> doc(XmlLibrary::readFile(logger, path), XmlDocFreer());
+    if (doc) {
+        processXml(xmlDocGetRootElement(doc.get()));
+        return true;
+    }
+
+    // Move the broken file aside so that it is not parsed again; the next
+    // persist of a writable store writes a fresh one.
+    const std::string invalidName = invalidNameFor(fileName);
+    ZVF_LOG(logger, 2,
+            "Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration\n"
+            "renaming invalid file to: " +
+                ZVFLogger_replacePIIData(invalidName) + " and creating new blank XML document");
+    std::size_t size = 0;
+    std::string content = readForLog(path, MAX_LOGGED_INVALID_BYTES, size);
+    ZVF_LOG(logger, 2,
+            "contents of invalid xml with string length: " + std::to_string(size) + "\n" +
+                ZVFLogger_replacePIIData(content));
+    zvf::SecureStringUtils::ZVFZeroString(content);
+    const std::string target = directory + invalidName;
+    if (PTKCoreUtils::FileUtils::moveFile(path, target, false) != 0) {
+        ZVF_LOG(logger, 2,
+                L"error creating backup file: " + PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(target)));
+    }
+    return true;
+}
+
+bool LocalFileConfigStore::readFromEncryptedFile() {
+    zvf::ScopedLock files(fileLock);
+    zvf::ScopedLock lock(valuesLock);
+    const std::string path = directory + fileName;
+    zvf::SecureString data;
+    if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
+        ZVF_LOG(logger, 2, "Failed to read config file " + ZVFLogger_replacePIIData(path));
+        return false;
+    }
+    std::string document;
+    {
+        zvf::SecureStringReader reader;
+        data.getUnsecureString(reader);
+        document.assign(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
+    }
+    {
+        std::shared_ptr<xmlDoc> doc(XmlLibrary::readDoc(logger, document.c_str()), XmlDocFreer());
+        if (!doc) {
+            ZVF_LOG(logger, 2,
+                    std::string("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration"));
+        } else {
+            processXml(xmlDocGetRootElement(doc.get()));
+        }
+    }
+    zvf::SecureStringUtils::ZVFZeroString(document);
+    return true;
+}
+
+void LocalFileConfigStore::getDataString(zvf::SecureString& out) {
+    zvf::ScopedLock lock(valuesLock);
+    if (readOnly || destroyed) {
+        return;
+    }
+    createConfigDirectory();
+    XmlErrorScope errors(logger);
+    std::shared_ptr<xmlBuffer> buffer(xmlBufferCreate(), wipeBufferAndFree);
+    if (!buffer) {
+        return;
+    }
+    std::unique_ptr<xmlTextWriter, TextWriterFreer> writer(xmlNewTextWriterMemory(buffer.get(), 0));
+    if (!writer) {
+        return;
+    }
+    xmlTextWriterSetIndent(writer.get(), 1);
+    xmlTextWriterStartDocument(writer.get(), nullptr, "utf-8", nullptr);
+    xmlTextWriterStartElement(writer.get(), BAD_CAST "Nuvrix");
+    for (const auto& entry : values) {
+        std::string key = PTKCoreUtils::toString(entry.first);
+        std::string value = PTKCoreUtils::toString(entry.second);
+        xmlTextWriterStartElement(writer.get(), BAD_CAST "userConfig");
+        xmlTextWriterWriteAttribute(writer.get(), BAD_CAST "name", BAD_CAST key.c_str());
+        xmlTextWriterWriteAttribute(writer.get(), BAD_CAST "value", BAD_CAST value.c_str());
+        xmlTextWriterEndElement(writer.get());
+        zvf::SecureStringUtils::ZVFZeroString(value);
+    }
+    xmlTextWriterEndElement(writer.get());
+    xmlTextWriterEndDocument(writer.get());
+    writer.reset();  // flushes what is left into the buffer
+    out = zvf::SecureString(text(xmlBufferContent(buffer.get())),
+                            static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+}
+
+void LocalFileConfigStore::processXml(xmlNodePtr node) {
+    for (; node != nullptr; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE) {
+            processUserConfigXml(node);
+        }
+        // An entity reference's children are the entity's own nodes, shared
+        // by every reference: walking them would expand the document. The
+        // depth of the rest is bounded by the parser's nesting limit.
+        if (node->type != XML_ENTITY_REF_NODE) {
+            processXml(node->children);
+        }
+    }
+}
+
+void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
+    if (node == nullptr || node->type != XML_ELEMENT_NODE || node->name == nullptr ||
+        PTKCoreUtils::toLowercase(std::string(text(node->name))) != "userconfig") {
+        return;
+    }
+    std::wstring key;
+    std::wstring value;
+    for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+        if (attribute->name == nullptr) {
+            continue;
+        }
+        const std::string attributeName = PTKCoreUtils::toLowercase(std::string(text(attribute->name)));
+        if (attributeName == "name") {
+            key = PTKCoreUtils::toWideString(PTKCoreUtils::toLowercase(attributeText(attribute)));
+            // The defaults file keeps the old voicemail key as it is written.
+            if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0) &&
+                !PTKCoreUtils::caseInsensitiveStringEquals(name, ConfigStoreConstants::DEFAULTS_CONFIG_STORE)) {
+                key = ConfigStoreConstants::Keys::VoicemailPrimaryServer;
+            }
+        } else if (attributeName == "value") {
+            std::string narrow = attributeText(attribute);
+            zvf::SecureStringUtils::ZVFZeroWstring(value);
+            value = PTKCoreUtils::toWideString(narrow);
+            zvf::SecureStringUtils::ZVFZeroString(narrow);
+        }
+    }
+    if (!key.empty()) {
+        zvf::ScopedLock lock(valuesLock);
+        // The first occurrence of a key wins.
+        if (values.find(key) == values.end()) {
+            values[key] = value;
+        }
+    }
+    zvf::SecureStringUtils::ZVFZeroWstring(value);
+}
+
+void LocalFileConfigStore::createConfigDirectory() {
+    if (directory.empty()) {
+        return;
+    }
+    std::string path = directory;
+    const std::string separator = PTKCoreUtils::FileUtils::FileSeparator();
+    if (path.find_last_of(separator) == path.size() - 1) {
+        path.erase(path.size() - 1);
+    }
+    PTKCoreUtils::FileUtils::createDirectory(path);
+}
+
+void LocalFileConfigStore::persistValuesImpl(const std::string& targetFileName) {
+    zvf::ScopedLock files(fileLock);
+    if (checkIfGoodToWrite(targetFileName, false)) {
+        writeTarget(targetFileName);
+    } else if (!checkIfGoodToWrite(targetFileName, true)) {
+        ZVF_LOG(logger, 2, "Both files are broken, write to " + targetFileName);
+        writeTarget(targetFileName);
+    } else {
+        ZVF_LOG(logger, 2,
+                "Failed to read nuvrixLocalConfig/backup file, so don't write to " + targetFileName +
+                    " to keep file good.");
+    }
+}
+
+void LocalFileConfigStore::writeTarget(const std::string& targetFileName) {
+    zvf::SecureString data;
+    {
+        zvf::ScopedLock lock(valuesLock);
+        getDataString(data);
+        if (targetFileName == fileName) {
+            lastPersistedValues = values;
+        }
+    }
+    if (data.empty()) {
+        return;
+    }
+    zvf::storage::EncryptFileUtils::writeDataToFile(directory + targetFileName, data, FileCategoryType::Configuration);
+}
+
+bool LocalFileConfigStore::checkIfGoodToWrite(const std::string& targetFileName, bool checkTargetItself) {
+    zvf::ScopedLock files(fileLock);
+    std::string examined = targetFileName;
+    if (!checkTargetItself) {
+        examined = targetFileName == fileName ? backupFileName : fileName;
+    }
+    const std::string path = directory + examined;
+    if (!PTKCoreUtils::FileUtils::fileExists(path)) {
+        return true;
+    }
+    zvf::SecureString scratch;
+    return zvf::storage::EncryptFileUtils::readDataFromFile(path, scratch, FileCategoryType::Configuration);
+}
+
+}  // namespace ZVFUnified

@@ -1,0 +1,123 @@
+#ifndef CONFIG_LOCALFILECONFIGSTORE_H
+#define CONFIG_LOCALFILECONFIGSTORE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <libxml/tree.h>
+
+#include "ConfigMap.h"
+#include "ConfigServiceExport.h"
+#include "ConfigStore.h"
+#include "zvf/Mutex.h"
+#include "zvf/SecureString.h"
+
+namespace ZVFUnified {
+
+class ConfigFileCacheTimer;
+
+// A store that keeps its values in a small XML file of its own:
+//
+//   <?xml version="1.0" encoding="UTF-8"?>
+//   <Nuvrix>
+//    <userConfig name="key" value="value"/>
+//   </Nuvrix>
+//
+// Two kinds exist: the user's settings ("LocalFileConfigStore", writable,
+// persisted on request to the encrypted "nuvrixLocalConfig.dat" in the
+// configuration directory, with a guarded backup copy), and the read-only
+// defaults store that reads the plain "nuvrix-config-defaults.xml" from the
+// resources directory. A plain file that does not parse is moved aside to
+// its "-backup.xml" name.
+//
+// Always held by shared pointer. Thread-safe: lookups and writes may come
+// from any thread and persistValues from the task thread. Two recursive
+// locks: the file lock serialises reading and writing the files, the values
+// lock guards the maps and flags. The file lock is always taken before the
+// values lock, and a thread holding only the values lock never waits for the
+// file lock, so file I/O never blocks lookups for longer than a copy.
+class CONFIGSERVICE_API LocalFileConfigStore : public ConfigStore,
+                                               public std::enable_shared_from_this<LocalFileConfigStore> {
+public:
+    // The user's settings store: "nuvrixLocalConfig.dat" (backup
+    // "nuvrixLocalConfig_backup.dat") in the configuration directory,
+    // encrypted, writable.
+    LocalFileConfigStore(const std::string& name, int priority, bool isLocal);
+    // A store over directory/fileName; the backup name is fileName with
+    // "_backup" inserted before its first '.'. Reads the file through
+    // encrypted storage when encrypted is true, else as plain XML.
+    LocalFileConfigStore(const std::string& name, int priority, const std::string& directory,
+                         const std::string& fileName, bool isLocal, bool isReadOnly, bool encrypted);
+    ~LocalFileConfigStore() override;
+    LocalFileConfigStore(const LocalFileConfigStore&) = delete;
+    LocalFileConfigStore& operator=(const LocalFileConfigStore&) = delete;
+
+    // ConfigStore:
+    bool getValue(const std::wstring& key, std::wstring& value) override;
+    // "VVM_Mailstore_Server_0" (any case) is stored as "VoicemailPrimaryServer".
+    bool storeValue(const std::wstring& key, const std::wstring& value) override;
+    std::vector<std::wstring> getKeys() override;
+    bool removeValue(const std::wstring& key) override;
+    void removeAllValues() override;
+    bool isReadOnly() override;
+    std::string getName() override;
+    int getPriority() override;
+    // Writes the settings file unless nothing changed since the last call.
+    void persistValues() override;
+    // From now on the store never serialises its values.
+    void destroy() override;
+    bool isLocal() override;
+    bool waitForStoreReady() override;
+    bool shouldCacheConfigStore() override;
+
+    // Kept for the store's owner; the store takes no action on it.
+    void setTimer(std::shared_ptr<ConfigFileCacheTimer> timer);
+    // Writes the backup copy unless that would overwrite the last readable
+    // copy while the settings file is broken.
+    void backupConfigFile();
+    // Reads the plain XML file; an invalid one is moved aside. False only
+    // when the file does not exist.
+    bool readFromFile();
+    // Reads the file through encrypted storage. False when it cannot be read.
+    bool readFromEncryptedFile();
+    // The user-config document of the values; out is left unchanged for a
+    // read-only or destroyed store.
+    void getDataString(zvf::SecureString& out);
+    // Reads every "userConfig" element of node, its following siblings and
+    // their descendants, in document order.
+    void processXml(xmlNodePtr node);
+    // Stores the entry of one "userConfig" element; the first occurrence of a
+    // key wins.
+    void processUserConfigXml(xmlNodePtr node);
+    void createConfigDirectory();
+    // Writes targetFileName (the settings or the backup file) when the rule
+    // of checkIfGoodToWrite allows it.
+    void persistValuesImpl(const std::string& targetFileName);
+    // With checkTargetItself, whether the target is absent or readable;
+    // otherwise the same question about its counterpart (the backup for the
+    // settings file, the settings file for anything else).
+    bool checkIfGoodToWrite(const std::string& targetFileName, bool checkTargetItself);
+
+private:
+    // Serialises under the values lock and writes directory + target.
+    void writeTarget(const std::string& targetFileName);
+
+    std::string name;
+    int priority;
+    bool local;
+    bool readOnly;
+    bool destroyed = false;
+    zvf::Mutex valuesLock;  // recursive; guards the two maps, the flags and timer
+    zvf::Mutex fileLock;    // recursive; serialises reading and writing the files
+    ConfigMap values;
+    ConfigMap lastPersistedValues;  // the values as last handed to storage by persistValues
+    std::string directory;          // ends with the file separator unless empty
+    std::string fileName;
+    std::string backupFileName;
+    std::shared_ptr<ConfigFileCacheTimer> timer;
+};
+
+}  // namespace ZVFUnified
+
+#endif

@@ -1,0 +1,65 @@
+#include "MdmConfigStore.h"
+
+#include "ConfigStoreConstants.h"
+#include "DisableP2PCallOnFips.h"
+#include "MdmConfigRetriever.h"
+#include "PTKCoreUtils/StringUtils.h"
+#include "XmlConfigParser.h"
+
+namespace ZVFUnified {
+
+MdmConfigStore::MdmConfigStore(const std::string& xmlText) {
+    ConfigKeySet sensitiveKeys;
+    XmlConfigParser::readFromMemory(xmlText, values, sensitiveKeys);
+}
+
+MdmConfigStore::MdmConfigStore(std::shared_ptr<MdmConfigRetriever> retriever) {
+    if (retriever) {
+        values = retriever->getMdmConfig();
+    }
+}
+
+MdmConfigStore::~MdmConfigStore() = default;
+
+bool MdmConfigStore::getValue(const std::wstring& key, std::wstring& value) {
+    auto it = values.find(key);
+    const bool found = it != values.end();
+    if (found) {
+        value = PTKCoreUtils::trim(it->second);
+    } else {
+        value.clear();
+    }
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
+    return found;
+}
+
+bool MdmConfigStore::storeValue(const std::wstring&, const std::wstring&) { return false; }
+
+std::vector<std::wstring> MdmConfigStore::getKeys() {
+    std::vector<std::wstring> keys;
+    keys.reserve(values.size());
+    for (const auto& entry : values) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+bool MdmConfigStore::removeValue(const std::wstring&) { return false; }
+
+void MdmConfigStore::removeAllValues() {}
+
+bool MdmConfigStore::isReadOnly() { return true; }
+
+std::string MdmConfigStore::getName() { return ConfigStoreConstants::MDM_CONFIG_STORE; }
+
+int MdmConfigStore::getPriority() { return ConfigStoreConstants::MDM_CONFIG_STORE_PRIORITY; }
+
+void MdmConfigStore::persistValues() {}
+
+void MdmConfigStore::destroy() {}
+
+bool MdmConfigStore::isLocal() { return true; }
+
+bool MdmConfigStore::waitForStoreReady() { return true; }
+
+}  // namespace ZVFUnified

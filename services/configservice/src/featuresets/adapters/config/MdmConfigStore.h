@@ -1,0 +1,51 @@
+#ifndef CONFIG_MDMCONFIGSTORE_H
+#define CONFIG_MDMCONFIGSTORE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ConfigMap.h"
+#include "ConfigServiceExport.h"
+#include "ConfigStore.h"
+
+namespace ZVFUnified {
+
+class MdmConfigRetriever;
+
+// The read-only device-management store, always "MdmConfigStore" at
+// priority 500. Filled once at construction, from settings handed over as
+// XML text or from an outside MdmConfigRetriever; immutable afterwards, so
+// it takes no lock.
+class CONFIGSERVICE_API MdmConfigStore : public ConfigStore {
+public:
+    // Parses xmlText (cached-configuration format); the keys marked
+    // sensitive in it are not kept.
+    explicit MdmConfigStore(const std::string& xmlText);
+    // Takes the retriever's settings; an empty pointer gives an empty store.
+    explicit MdmConfigStore(std::shared_ptr<MdmConfigRetriever> retriever);
+    ~MdmConfigStore() override;
+    MdmConfigStore(const MdmConfigStore&) = delete;
+    MdmConfigStore& operator=(const MdmConfigStore&) = delete;
+
+    // ConfigStore:
+    bool getValue(const std::wstring& key, std::wstring& value) override;
+    bool storeValue(const std::wstring& key, const std::wstring& value) override;
+    std::vector<std::wstring> getKeys() override;
+    bool removeValue(const std::wstring& key) override;
+    void removeAllValues() override;
+    bool isReadOnly() override;
+    std::string getName() override;
+    int getPriority() override;
+    void persistValues() override;
+    void destroy() override;
+    bool isLocal() override;
+    bool waitForStoreReady() override;
+
+private:
+    ConfigMap values;
+};
+
+}  // namespace ZVFUnified
+
+#endif

@@ -1,0 +1,74 @@
+#ifndef CONFIG_XMLCONFIGPARSER_H
+#define CONFIG_XMLCONFIGPARSER_H
+
+#include <memory>
+#include <string>
+
+#include <libxml/tree.h>
+
+#include "ConfigMap.h"
+
+namespace ZVFUnified {
+
+// The companion name under which encrypted storage keeps a file: path with
+// everything from its last '.' (searched in the whole path) replaced by
+// ".dat", or ".dat" appended when there is no '.'. Used to name files in
+// log lines.
+std::string getEncryptedFileName(const std::string& path);
+
+// Reads configuration XML into a map of key to value and writes a map back
+// out as a cached-configuration document:
+//
+//   <?xml version="1.0" encoding="UTF-8"?>
+//   <Nuvrix>
+//    <CachedConfig>
+//     <key>value</key>
+//    </CachedConfig>
+//   </Nuvrix>
+//
+// Reading accepts any root element, every element child of the root as a
+// group and every element child of a group as an entry named by its
+// (lower-cased) element name; an entry may carry a "sensitive" attribute.
+// Temporary copies of values are wiped, and so is the text of the two
+// well-known password keys inside the parsed tree.
+//
+// Stateless: each operation works on what it is given and takes no lock;
+// the caller owns and serialises the map and the key set.
+class XmlConfigParser {
+public:
+    XmlConfigParser() = delete;
+
+    // Serialises configMap as a cached-configuration document into out.
+    static bool writeToMemory(std::string& out, const ConfigMap& configMap);
+    // Serialises configMap and stores it through encrypted storage.
+    static bool writeToFile(const std::string& path, const ConfigMap& configMap);
+    // Parses xmlText and saves it as a plain XML file at path.
+    static bool writeToFile(const std::string& path, const std::string& xmlText);
+
+    // Same as readFromEncryptedFile.
+    static bool readFromFile(const std::string& path, ConfigMap& configMap, ConfigKeySet& sensitiveKeys);
+    // Clears configMap, then reads the document through encrypted storage.
+    static bool readFromEncryptedFile(const std::string& path, ConfigMap& configMap, ConfigKeySet& sensitiveKeys);
+    // Clears configMap, then parses the document held in xmlText.
+    static bool readFromMemory(const std::string& xmlText, ConfigMap& configMap, ConfigKeySet& sensitiveKeys);
+
+    // Adds the entries of every group of doc to configMap (which is not
+    // cleared); the first occurrence of a key wins.
+    static bool parseXmlConfig(std::shared_ptr<xmlDoc> doc, ConfigMap& configMap, ConfigKeySet& sensitiveKeys);
+    // Adds the entries of one group.
+    static void parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr groupNode, ConfigMap& configMap,
+                              ConfigKeySet& sensitiveKeys);
+    // Whether the entry element carries a "sensitive" attribute (any letter
+    // case) whose text is true.
+    static bool parseSensitiveAttribute(xmlNodePtr node);
+    // The trimmed, joined text and CDATA content of an entry that holds
+    // nothing else.
+    static std::string extractStringFromXmlNode(xmlNodePtr node);
+    // The whole markup of an entry with structured content, its own tags
+    // included.
+    static std::string extractXmlStringFromXmlNode(xmlDocPtr doc, xmlNodePtr node);
+};
+
+}  // namespace ZVFUnified
+
+#endif
