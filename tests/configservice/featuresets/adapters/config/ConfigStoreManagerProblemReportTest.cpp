@@ -1,0 +1,161 @@
+// The problem-report document of the store manager: the stores' values as
+// written by libxml2, then three host files read through the host's
+// encrypted file storage from a private configuration directory.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ConfigStoreManager.h"
+#include "HostTest.h"
+#include "RecordingConfigStore.h"
+#include "logging/LogCapture.h"
+#include "logging/ZVFLogger.h"
+#include "zvf/SecureString.h"
+#include "zvf/storage/EncryptFileUtils.h"
+
+namespace {
+
+using storemanagertest::RecordingConfigStore;
+using ZVFUnified::ConfigStoreManager;
+
+const std::wstring kEnvelopeStart = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<AllConfigs>\n";
+const std::wstring kEnvelopeEnd = L"\n</AllConfigs>";
+
+class ConfigStoreManagerProblemReportTest : public nuvrixtest::HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        manager = std::make_unique<ConfigStoreManager>(factory);
+    }
+    void TearDown() override {
+        manager.reset();
+        HostTest::TearDown();
+    }
+
+    std::shared_ptr<RecordingConfigStore> add(const std::string& name, int priority,
+                                              std::vector<std::pair<std::wstring, std::wstring>> values) {
+        auto store = std::make_shared<RecordingConfigStore>(name, priority, storemanagertest::readOnlyStore());
+        for (const auto& entry : values) {
+            store->with(entry.first, entry.second);
+        }
+        manager->addStore(store);
+        return store;
+    }
+
+    bool writeHostFile(const std::string& name, const std::string& text,
+                       FileCategoryType::FileCategory category = FileCategoryType::Configuration) {
+        return zvf::storage::EncryptFileUtils::writeDataToFile(configDir + "/" + name, zvf::SecureString(text),
+                                                               category);
+    }
+
+    std::vector<std::pair<int, std::string>> readFailures(const LogCapture& capture) const {
+        std::vector<std::pair<int, std::string>> out;
+        for (const LogCapture::Record& record : capture.records()) {
+            if (record.logger == "ConfigService-ConfigStoreManager" &&
+                record.message.rfind("Failed to read config file ", 0) == 0) {
+                out.emplace_back(record.level, record.message);
+            }
+        }
+        return out;
+    }
+
+    std::string failure(const std::string& name) const {
+        return "Failed to read config file " + ZVFLogger_replacePIIData(configDir + "/" + name);
+    }
+
+    std::unique_ptr<ConfigStoreManager> manager;
+};
+
+TEST_F(ConfigStoreManagerProblemReportTest, DocumentListsStoreValuesWithoutSecretsThenHostFiles) {
+    add("LocalFileConfigStore", 20,
+        {{L"DisplayName", L"Ann & Bob <x> \"q\""}, {L"connectionpassword", L"hunter2"}, {L"Greeting", L"Zo\u00eb"}});
+    add("PresenceConfigStore", 100, {{L"BDIConnectionPassword", L"s3cret"}});
+    add("TFTPConfigStore", 300, {{L"Telephony_Enabled", L"true"}, {L"EmptyValue", L""}});
+    add("InMemoryConfigStore", 600, {});
+    add("nuvrix-config-defaults.xml", 2147483647, {{L"DefaultOnly", L"1"}});
+    manager->setKeySensitive(L"ConnectionPassword");
+    manager->setKeySensitive(L"BDIConnectionPassword");
+    ASSERT_TRUE(writeHostFile("home-uds-info.dat", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<uds>home</uds>"));
+    ASSERT_TRUE(writeHostFile("service-location.dat", "<location>edge</location>"));
+    ASSERT_TRUE(writeHostFile("SSOAuthInfoStore.dat", "<sso a=\"1\"/>"));
+
+    std::wstring document = L"left over";
+    manager->getAllConfigForPRT(document);
+
+    EXPECT_EQ(kEnvelopeStart +
+                  L"<AllMemoryConfigs>\n"
+                  L" <store name=\"LocalFileConfigStore\" priority=\"20\">\n"
+                  L"  <DisplayName>Ann &amp; Bob &lt;x&gt; &quot;q&quot;</DisplayName>\n"
+                  L"  <Greeting>Zo\u00eb</Greeting>\n"
+                  L" </store>\n"
+                  L" <store name=\"PresenceConfigStore\" priority=\"100\"/>\n"
+                  L" <store name=\"TFTPConfigStore\" priority=\"300\">\n"
+                  L"  <EmptyValue></EmptyValue>\n"
+                  L"  <Telephony_Enabled>true</Telephony_Enabled>\n"
+                  L" </store>\n"
+                  L"</AllMemoryConfigs>\n"
+                  L"\n<uds>home</uds>"
+                  L"<location>edge</location>"
+                  L"<sso a=\"1\"/>" +
+                  kEnvelopeEnd,
+              document);
+}
+
+TEST_F(ConfigStoreManagerProblemReportTest, NothingToReportGivesTheEnvelopeAroundAnEmptyMemoryPart) {
+    add("InMemoryConfigStore", 600, {});
+    add("nuvrix-config-defaults.xml", 2147483647, {{L"DefaultOnly", L"1"}});
+    LogCapture capture;
+
+    std::wstring document;
+    manager->getAllConfigForPRT(document);
+
+    EXPECT_EQ(kEnvelopeStart + L"<AllMemoryConfigs/>\n" + kEnvelopeEnd, document);
+    EXPECT_EQ((std::vector<std::pair<int, std::string>>{
+                  {2, failure("home-uds-info.dat")},
+                  {2, failure("service-location.dat")},
+                  {2, failure("SSOAuthInfoStore.dat")},
+              }),
+              readFailures(capture));
+}
+
+TEST_F(ConfigStoreManagerProblemReportTest, UnreadableFilesAreLoggedAndSkipped) {
+    // Plain text, and a file stored under another category, are not
+    // readable as configuration files.
+    nuvrixtest::writeFileBytes(configDir + "/home-uds-info.dat", "<?xml version=\"1.0\"?><uds>plain</uds>");
+    ASSERT_TRUE(writeHostFile("service-location.dat", "<location>general</location>", FileCategoryType::General));
+    ASSERT_TRUE(writeHostFile("SSOAuthInfoStore.dat", "<?xml version=\"1.0\"?>\n<sso/>?>tail"));
+    LogCapture capture;
+
+    std::wstring part;
+    manager->getConfigForPRTFromFile(part);
+
+    // Only the first "?>" ends the declaration.
+    EXPECT_EQ(L"\n<sso/>?>tail", part);
+    EXPECT_EQ((std::vector<std::pair<int, std::string>>{
+                  {2, failure("home-uds-info.dat")},
+                  {2, failure("service-location.dat")},
+              }),
+              readFailures(capture));
+    for (const LogCapture::Record& record : capture.records()) {
+        EXPECT_EQ(std::string::npos, record.message.find("sso")) << record.message;
+    }
+}
+
+TEST_F(ConfigStoreManagerProblemReportTest, MemoryPartAppendsToWhatTheCallerHas) {
+    add("MdmConfigStore", 500, {{L"ServicesDomain", L"example.com"}});
+
+    std::wstring part = L"before|";
+    manager->getConfigForPRTFromMemory(part);
+
+    EXPECT_EQ(L"before|<AllMemoryConfigs>\n"
+              L" <store name=\"MdmConfigStore\" priority=\"500\">\n"
+              L"  <ServicesDomain>example.com</ServicesDomain>\n"
+              L" </store>\n"
+              L"</AllMemoryConfigs>\n",
+              part);
+}
+
+}  // namespace
