@@ -270,14 +270,16 @@ bool Base64FamilyEncoder::checkCharGroup(const char* group) const {
 }
 
 int Base64FamilyEncoder::decodeGroup(const char* group, unsigned char* out) const {
-    if (!checkCharGroup(group)) {
-        return -2;
-    }
     const unsigned char* table = decodingTable;
     const unsigned char c0 = table[static_cast<unsigned char>(group[0])];
     const unsigned char c1 = table[static_cast<unsigned char>(group[1])];
     const unsigned char c2 = table[static_cast<unsigned char>(group[2])];
     const unsigned char c3 = table[static_cast<unsigned char>(group[3])];
+    // Same test as checkCharGroup on the values already looked up: alphabet
+    // values fit in six bits, the 255 of a foreign character does not.
+    if (((c0 | c1 | c2 | c3) & 0xC0) != 0) {
+        return -2;
+    }
     out[0] = static_cast<unsigned char>((c0 << 2) | (c1 >> 4));
     out[1] = static_cast<unsigned char>((c1 << 4) | (c2 >> 2));
     out[2] = static_cast<unsigned char>((c2 << 6) | c3);
@@ -300,25 +302,36 @@ int Base64FamilyEncoder::decode(const std::string& text, std::vector<unsigned ch
         return -2;
     }
 
-    std::string work(text);
-    const int normalised = removeUnnecessaryEncodedPaddingChars(work, newLines, paddingCount);
-    if (normalised != 0) {
-        return normalised;
+    // Most texts need no normalising: no line breaks, exactly the padding the
+    // length needs, written as the group decoder reads it. They are decoded
+    // in place; the others through a working copy.
+    const size_t dataLength = text.size() - newLines * 2 - paddingCount * encodedPadding->size();
+    const size_t needed = (4 - dataLength % 4) % 4;
+    const bool normalise =
+        newLines > 0 || paddingCount != needed || (paddingCount > 0 && encoding->isPaddingCharEncoded());
+    std::string work;
+    if (normalise) {
+        work = text;
+        const int normalised = removeUnnecessaryEncodedPaddingChars(work, newLines, paddingCount);
+        if (normalised != 0) {
+            return normalised;
+        }
+        if (encoding->isPaddingCharEncoded()) {
+            decodeEndingPaddingChars(work);
+        }
+        eraseNewLines(work);
     }
-    if (encoding->isPaddingCharEncoded()) {
-        decodeEndingPaddingChars(work);
-    }
-    eraseNewLines(work);
+    const std::string& groupsText = normalise ? work : text;
 
-    if (work.size() % 4 != 0) {
+    if (groupsText.size() % 4 != 0) {
         out.clear();
         return -3;
     }
-    const size_t groups = work.size() / 4;
+    const size_t groups = groupsText.size() / 4;
     const size_t start = out.size();
     out.resize(start + groups * 3);
     unsigned char* target = out.data() + start;
-    const char* source = work.data();
+    const char* source = groupsText.data();
     for (size_t i = 0; i < groups; ++i) {
         if (decodeGroup(source, target) != 0) {
             out.clear();

@@ -8,6 +8,7 @@
 
 #include "zvf/Base64.h"
 #include "zvf/SecureStringReader.h"
+#include "zvf/SecureStringUtils.h"
 
 namespace zvf {
 
@@ -204,18 +205,23 @@ void SecureString::getUnsecureString(SecureStringReader& reader) const {
     const size_t cipherLength = static_cast<size_t>(data->cipherText.getSize());
     ByteBlob key(kKeyLength);
     bWV0aG9k(key);
-    // EVP may use up to one block beyond the input while it holds back the
-    // final block.
-    ByteBlob plain(cipherLength + kBlockLength);
-    const long long plainLength =
-        decryptBytes(key.getData(), data->initVector.getData(), data->cipherText.getData(), cipherLength,
-                     plain.getData());
+    // Decrypt straight into the buffer the reader will own, rather than into
+    // a temporary copy: a large secret then exists once in plain form, and
+    // is allocated, wiped and freed once per read. EVP may use up to one
+    // block beyond the input while it holds back the final block; one more
+    // byte takes the terminating NUL.
+    const size_t capacity = cipherLength + kBlockLength + 1;
+    char* buffer = new char[capacity];
+    const long long plainLength = decryptBytes(key.getData(), data->initVector.getData(),
+                                               data->cipherText.getData(), cipherLength,
+                                               reinterpret_cast<unsigned char*>(buffer));
     if (plainLength < 0) {
+        // All but the last block may have been decrypted already.
+        SecureStringUtils::guaranteed_memset(buffer, 0, capacity);
+        delete[] buffer;
         return;
     }
     const size_t length = static_cast<size_t>(plainLength);
-    char* buffer = new char[length + 1];
-    std::memcpy(buffer, plain.getData(), length);
     buffer[length] = '\0';
     reader.setValue(buffer, length);
 }

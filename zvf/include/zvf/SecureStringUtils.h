@@ -6,9 +6,9 @@
 namespace zvf {
 
 // Wiping helpers for memory and strings that held secret bytes. The stores go
-// through guaranteed_memset, which writes byte by byte through a volatile
-// pointer in a function of its own, so that the optimiser cannot drop them as
-// dead stores to memory about to be freed.
+// through guaranteed_memset, a function of its own that sets every byte of
+// the range behind a compiler barrier, so that the optimiser cannot drop them
+// as dead stores to memory about to be freed.
 class SecureStringUtils {
 public:
     SecureStringUtils() = delete;
