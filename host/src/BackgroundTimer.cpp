@@ -87,7 +87,9 @@ private:
                 }
             }
             if (Clock::now() < next->second.deadline) {
-                wake.wait_until(guard, next->second.deadline);
+                // A copy: the entry may be erased by disarm() while we wait.
+                const Clock::time_point deadline = next->second.deadline;
+                wake.wait_until(guard, deadline);
                 continue;  // the set may have changed meanwhile
             }
             const uint64_t id = next->first;
