@@ -1,0 +1,268 @@
+// Config value objects on the real services thread of the host.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../support/RecordingConfigFeatureSet.h"
+#include "../support/RecordingConfigValueObserver.h"
+#include "ConfigFeatureSet.h"
+#include "ConfigValueImpl.h"
+#include "ConfigValueNotifiers.h"
+#include "HostTest.h"
+#include "PropertyNotifier.h"
+#include "zvf/common/FipsUtils.h"
+
+using ZVFUnified::ConfigFeatureSet;
+using ZVFUnified::ConfigValueImpl;
+using ZVFUnified::ConfigValueObserver;
+using nuvrixtest::RecordingConfigFeatureSet;
+using nuvrixtest::RecordingConfigValueObserver;
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+class ConfigValueImplTest : public nuvrixtest::HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        zvf::common::FipsUtils::setFipsOverrideForTesting(0);
+    }
+    void TearDown() override {
+        onServicesThread([this]() {
+            observer.reset();
+            value.reset();
+        });
+        zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
+        HostTest::TearDown();
+    }
+
+    // A defined value: "on" from "User" over the administrator's "off" from
+    // "Admin", overridden; observed by a recording observer and, on the
+    // Value notifier, by a connected function. Runs on the services thread.
+    void makeObservedValue() {
+        value = std::make_shared<ConfigValueImpl>(factory, L"Feature", L"on", L"off", true, L"User", L"Admin");
+        auto notifiers = value->getConfigValueNotifiers();
+        notifiers->getValueNotifier()->connect([this]() { log->push_back("fn:Value"); });
+        notifiers->getisDefinedNotifier()->connect([this]() { log->push_back("fn:isDefined"); });
+        observer = std::make_shared<RecordingConfigValueObserver>("obs", log);
+        value->addObserver(std::weak_ptr<ConfigValueObserver>(observer));
+    }
+
+    std::shared_ptr<ConfigValueImpl> value;
+    std::shared_ptr<RecordingConfigValueObserver> observer;
+    std::shared_ptr<Events> log = std::make_shared<Events>();
+};
+
+TEST_F(ConfigValueImplTest, UndefinedFormStartsEmptyAndDefinedFormCarriesItsState) {
+    onServicesThread([this]() {
+        ConfigValueImpl undefined(factory, L"Missing");
+        EXPECT_EQ(L"Missing", undefined.getKey());
+        EXPECT_EQ(L"", undefined.getValue());
+        EXPECT_EQ(L"", undefined.getOriginalValue());
+        EXPECT_FALSE(undefined.getisOverridden());
+        EXPECT_FALSE(undefined.getisDefined());
+        EXPECT_EQ(L"", undefined.getValueStoreName());
+        EXPECT_EQ(L"", undefined.getOriginalValueStoreName());
+
+        ConfigValueImpl defined(factory, L"Feature", L"on", L"off", true, L"User", L"Admin");
+        EXPECT_EQ(L"on", defined.getValue());
+        EXPECT_EQ(L"off", defined.getOriginalValue());
+        EXPECT_TRUE(defined.getisOverridden());
+        EXPECT_TRUE(defined.getisDefined());
+        EXPECT_EQ(L"User", defined.getValueStoreName());
+        EXPECT_EQ(L"Admin", defined.getOriginalValueStoreName());
+    });
+}
+
+TEST_F(ConfigValueImplTest, EachPropertyFiresOnlyWhenItChanges) {
+    struct Case {
+        std::wstring value, originalValue;
+        bool isOverridden, isDefined;
+        std::wstring valueStoreName, originalValueStoreName;
+        Events expected;
+    };
+    // Each report changes one part of the state left by the previous one.
+    const std::vector<Case> cases = {
+        {L"new", L"off", true, true, L"User", L"Admin", {"fn:Value", "obs:Value"}},
+        {L"new", L"admin2", true, true, L"User", L"Admin", {"obs:OriginalValue"}},
+        {L"new", L"admin2", false, true, L"User", L"Admin", {"obs:isOverridden"}},
+        {L"new", L"admin2", false, false, L"User", L"Admin", {"fn:isDefined", "obs:isDefined"}},
+        {L"new", L"admin2", false, false, L"Other", L"Admin", {"obs:ValueStoreName"}},
+        {L"new", L"admin2", false, false, L"Other", L"Admin2", {"obs:OriginalValueStoreName"}},
+        {L"new", L"admin2", false, false, L"Other", L"Admin2", {}},
+    };
+    onServicesThread([this]() { makeObservedValue(); });
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Case& c = cases[i];
+        log->clear();
+        onServicesThread([this, &c]() {
+            value->update(c.value, c.originalValue, c.isOverridden, c.isDefined, c.valueStoreName,
+                          c.originalValueStoreName);
+        });
+        EXPECT_EQ(c.expected, *log);
+    }
+    onServicesThread([this]() {
+        EXPECT_EQ(L"new", value->getValue());
+        EXPECT_EQ(L"admin2", value->getOriginalValue());
+        EXPECT_FALSE(value->getisOverridden());
+        EXPECT_FALSE(value->getisDefined());
+        EXPECT_EQ(L"Other", value->getValueStoreName());
+        EXPECT_EQ(L"Admin2", value->getOriginalValueStoreName());
+    });
+}
+
+TEST_F(ConfigValueImplTest, ReportChangingEverythingFiresInPropertyOrder) {
+    onServicesThread([this]() {
+        makeObservedValue();
+        value->update(L"a", L"b", false, false, L"S1", L"S2");
+    });
+    EXPECT_EQ((Events{"fn:Value", "obs:Value", "obs:OriginalValue", "obs:isOverridden", "fn:isDefined",
+                      "obs:isDefined", "obs:ValueStoreName", "obs:OriginalValueStoreName"}),
+              *log);
+}
+
+TEST_F(ConfigValueImplTest, ValueChangingOnlyInLetterCaseIsNeitherStoredNorFired) {
+    onServicesThread([this]() {
+        makeObservedValue();
+        value->update(L"ON", L"OFF", true, true, L"User", L"Admin");
+        EXPECT_EQ(L"on", value->getValue());
+        EXPECT_EQ(L"off", value->getOriginalValue());
+    });
+    EXPECT_TRUE(log->empty());
+}
+
+TEST_F(ConfigValueImplTest, StoreNamesCompareWithLetterCase) {
+    onServicesThread([this]() {
+        makeObservedValue();
+        value->update(L"on", L"off", true, true, L"USER", L"Admin");
+        EXPECT_EQ(L"USER", value->getValueStoreName());
+    });
+    EXPECT_EQ((Events{"obs:ValueStoreName"}), *log);
+}
+
+TEST_F(ConfigValueImplTest, TwoSilentUpdatesThenOneFireFireValueOnce) {
+    onServicesThread([this]() {
+        makeObservedValue();
+        value->silentUpdate(L"first", L"off", true, true, L"User", L"Admin");
+        value->silentUpdate(L"second", L"off", true, true, L"User", L"Admin");
+        EXPECT_EQ(L"second", value->getValue());
+        EXPECT_TRUE(log->empty());
+
+        value->fireRequired();
+        value->fireRequired();  // the flags were cleared by the first
+    });
+    EXPECT_EQ((Events{"fn:Value", "obs:Value"}), *log);
+}
+
+TEST_F(ConfigValueImplTest, SilentChangeRestoredBeforeTheFireStillFires) {
+    onServicesThread([this]() {
+        makeObservedValue();
+        value->silentUpdate(L"other", L"off", true, false, L"User", L"Admin");
+        value->silentUpdate(L"on", L"off", true, true, L"User", L"Admin");
+        value->fireRequired();
+        EXPECT_EQ(L"on", value->getValue());
+        EXPECT_TRUE(value->getisDefined());
+    });
+    EXPECT_EQ((Events{"fn:Value", "obs:Value", "fn:isDefined", "obs:isDefined"}), *log);
+}
+
+TEST_F(ConfigValueImplTest, InitializeClearsPendingFlagsWithoutFiring) {
+    onServicesThread([this]() {
+        makeObservedValue();
+        value->silentUpdate(L"pending", L"off", true, true, L"User", L"Admin");
+        value->initialize(L"Feature", L"fresh", L"", false, true, L"S", L"");
+        EXPECT_EQ(L"fresh", value->getValue());
+        value->fireRequired();
+    });
+    EXPECT_TRUE(log->empty());
+}
+
+TEST_F(ConfigValueImplTest, ValueIsLocalWhenTextsOrStoresDiffer) {
+    onServicesThread([this]() {
+        ConfigValueImpl sameTextOtherStore(factory, L"K", L"x", L"x", false, L"User", L"Admin");
+        EXPECT_TRUE(sameTextOtherStore.isValueLocal());
+
+        ConfigValueImpl sameTextSameStore(factory, L"K", L"x", L"x", false, L"Admin", L"Admin");
+        EXPECT_FALSE(sameTextSameStore.isValueLocal());
+
+        ConfigValueImpl caseOnly(factory, L"K", L"X", L"x", false, L"Admin", L"Admin");
+        EXPECT_TRUE(caseOnly.isValueLocal());
+
+        ConfigValueImpl storeCaseOnly(factory, L"K", L"x", L"x", false, L"admin", L"Admin");
+        EXPECT_TRUE(storeCaseOnly.isValueLocal());
+
+        ConfigValueImpl otherText(factory, L"K", L"x", L"y", false, L"Admin", L"Admin");
+        EXPECT_TRUE(otherText.isValueLocal());
+
+        ConfigValueImpl undefined(factory, L"K");
+        EXPECT_FALSE(undefined.isValueLocal());
+    });
+}
+
+TEST_F(ConfigValueImplTest, EqualsIgnoresLetterCase) {
+    onServicesThread([this]() {
+        ConfigValueImpl flag(factory, L"K", L"true", L"", false, L"User", L"");
+        EXPECT_TRUE(flag.equals(L"TRUE"));
+        EXPECT_TRUE(flag.equals(L"true"));
+        EXPECT_FALSE(flag.equals(L"false"));
+        EXPECT_FALSE(flag.equals(L"true "));
+    });
+}
+
+TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsFalseInFipsModeInAnyLetterCase) {
+    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
+    onServicesThread([this]() {
+        ConfigValueImpl exact(factory, L"Telephony_P2P_Enabled", L"true", L"true", false, L"A", L"A");
+        ConfigValueImpl lower(factory, L"telephony_p2p_enabled", L"true", L"true", false, L"A", L"A");
+        ConfigValueImpl other(factory, L"Telephony_Enabled", L"true", L"true", false, L"A", L"A");
+        EXPECT_EQ(L"false", exact.getValue());
+        EXPECT_EQ(L"false", lower.getValue());
+        EXPECT_FALSE(lower.equals(L"true"));
+        EXPECT_EQ(L"true", other.getValue());
+        EXPECT_EQ(L"true", exact.getOriginalValue());
+    });
+}
+
+TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsStoredValueWithFipsOff) {
+    zvf::common::FipsUtils::setFipsOverrideForTesting(0);
+    onServicesThread([this]() {
+        ConfigValueImpl p2p(factory, L"TELEPHONY_P2P_ENABLED", L"true", L"true", false, L"A", L"A");
+        EXPECT_EQ(L"true", p2p.getValue());
+    });
+}
+
+TEST_F(ConfigValueImplTest, ReportAgainstFipsForcedValueComparesWithWhatIsRead) {
+    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
+    onServicesThread([this]() {
+        value = std::make_shared<ConfigValueImpl>(factory, L"Telephony_P2P_Enabled", L"true", L"", false, L"A", L"");
+        observer = std::make_shared<RecordingConfigValueObserver>("obs", log);
+        value->addObserver(std::weak_ptr<ConfigValueObserver>(observer));
+        // Reads "false" already, so a report of "false" changes nothing.
+        value->update(L"false", L"", false, true, L"A", L"");
+    });
+    EXPECT_TRUE(log->empty());
+}
+
+TEST_F(ConfigValueImplTest, WritesAndResetsGoToTheFeatureSetAndLeaveTheObjectAlone) {
+    auto recorder = std::make_shared<RecordingConfigFeatureSet>();
+    onServicesThread([this]() {
+        makeObservedValue();
+        // No feature set registered yet: nothing to forward to.
+        value->setConfig(L"ignored");
+        value->reset();
+    });
+    factory->setFeatureSetAdapter<ConfigFeatureSet>(1300, recorder);
+    onServicesThread([this]() {
+        value->setConfig(L"wanted");
+        value->reset();
+        EXPECT_EQ(L"on", value->getValue());
+    });
+    EXPECT_EQ((std::vector<std::string>{"setConfig(Feature=wanted)", "resetConfig(Feature)"}), recorder->calls);
+    EXPECT_TRUE(log->empty());
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// The value-object form of the FIPS rule, on the real services thread.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../support/RecordingConfigValueObserver.h"
+#include "ConfigValueImpl.h"
+#include "DisableP2PCallOnFips.h"
+#include "HostTest.h"
+#include "zvf/common/FipsUtils.h"
+
+using ZVFUnified::ConfigValueBaseImpl;
+using ZVFUnified::ConfigValueImpl;
+using ZVFUnified::ConfigValueObserver;
+using ZVFUnified::DisableP2PCallOnFips;
+
+namespace {
+
+class DisableP2PCallOnFipsConfigValueTest : public nuvrixtest::HostTest {
+protected:
+    void TearDown() override {
+        zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
+        HostTest::TearDown();
+    }
+};
+
+TEST_F(DisableP2PCallOnFipsConfigValueTest, InFipsModeStoresFalseSilentlyForThePeerToPeerKeyOnly) {
+    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
+    auto log = std::make_shared<std::vector<std::string>>();
+    onServicesThread([this, log]() {
+        auto p2p = std::make_shared<ConfigValueImpl>(factory, L"TELEPHONY_p2p_ENABLED", L"true", L"true", false,
+                                                     L"Admin", L"Admin");
+        auto other = std::make_shared<ConfigValueImpl>(factory, L"Telephony_P2P_Enabled_Extra", L"true", L"", false,
+                                                       L"Admin", L"");
+        auto observer = std::make_shared<nuvrixtest::RecordingConfigValueObserver>("obs", log);
+        p2p->addObserver(std::weak_ptr<ConfigValueObserver>(observer));
+
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(p2p);
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(other);
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(nullptr);
+
+        EXPECT_EQ(L"false", p2p->ConfigValueBaseImpl::getValue());
+        EXPECT_EQ(L"true", p2p->getOriginalValue());
+        EXPECT_EQ(L"true", other->ConfigValueBaseImpl::getValue());
+        p2p->fireRequired();  // no flag was set
+    });
+    EXPECT_TRUE(log->empty());
+}
+
+TEST_F(DisableP2PCallOnFipsConfigValueTest, WithFipsOffLeavesTheStoredValue) {
+    zvf::common::FipsUtils::setFipsOverrideForTesting(0);
+    onServicesThread([this]() {
+        auto p2p = std::make_shared<ConfigValueImpl>(factory, L"Telephony_P2P_Enabled", L"true", L"true", false,
+                                                     L"Admin", L"Admin");
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(p2p);
+        EXPECT_EQ(L"true", p2p->ConfigValueBaseImpl::getValue());
+    });
+}
+
+}  // namespace

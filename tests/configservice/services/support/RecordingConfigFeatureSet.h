@@ -1,0 +1,122 @@
+#ifndef TESTS_CONFIGSERVICE_RECORDINGCONFIGFEATURESET_H
+#define TESTS_CONFIGSERVICE_RECORDINGCONFIGFEATURESET_H
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ConfigFeatureSet.h"
+#include "ConfigStore.h"
+#include "PTKCoreUtils/StringUtils.h"
+#include "unified/FeatureSetAdapter.h"
+
+namespace nuvrixtest {
+
+// A config feature set that records every call it receives as a text such
+// as "setConfig(Key=Value)" and answers with configurable results. Register
+// it with factory->setFeatureSetAdapter<ConfigFeatureSet>(1300, recorder) to
+// stand in for the real feature set. Calls arrive on the services thread; the
+// test reads the record after onServicesThread has returned.
+class RecordingConfigFeatureSet : public ZVFUnified::FeatureSetAdapter, public ZVFUnified::ConfigFeatureSet {
+public:
+    std::vector<std::string> calls;
+    bool boolResult = true;
+    std::wstring prtDocument;
+    std::wstring storeValue;
+
+    // FeatureSetAdapter:
+    void StartFeatureSet(unsigned int, ServiceEvents) override { record("StartFeatureSet"); }
+    void StopFeatureSet(unsigned int, ServiceEvents) override { record("StopFeatureSet"); }
+    void Destroy() override { record("Destroy"); }
+    bool IsFeatureSetStarted(unsigned int) override { return true; }
+    bool IsFeatureSetProvisioned(unsigned int) override { return true; }
+    std::vector<unsigned int> GetFeatureSetDependencies(unsigned int) override { return {}; }
+
+    // ConfigFeatureSet:
+    void addConfigStore(std::shared_ptr<ZVFUnified::ConfigStore> store) override {
+        record("addConfigStore(" + (store ? store->getName() : std::string()) + ")");
+    }
+    bool removeConfigStore(const std::string& name) override {
+        record("removeConfigStore(" + name + ")");
+        return boolResult;
+    }
+    bool isConfigStorePresent(const std::string& name) override {
+        record("isConfigStorePresent(" + name + ")");
+        return boolResult;
+    }
+    void registerConfigStoreAddedObserver(std::shared_ptr<ZVFUnified::ConfigStoreAddedObserver>) override {
+        record("registerConfigStoreAddedObserver");
+    }
+    void unregisterConfigStoreAddedObserver(std::shared_ptr<ZVFUnified::ConfigStoreAddedObserver>) override {
+        record("unregisterConfigStoreAddedObserver");
+    }
+    void removeAllCachedConfigStores() override { record("removeAllCachedConfigStores()"); }
+    bool getConfig(const std::wstring& key, std::wstring& value, bool) override {
+        record("getConfig(" + narrow(key) + ")");
+        value = storeValue;
+        return boolResult;
+    }
+    bool getConfig(const std::wstring& key, std::wstring& value, std::wstring&, bool&, bool) override {
+        record("getConfig(" + narrow(key) + ")");
+        value = storeValue;
+        return boolResult;
+    }
+    bool setConfig(const std::wstring& key, const std::wstring& value) override {
+        record("setConfig(" + narrow(key) + "=" + narrow(value) + ")");
+        return boolResult;
+    }
+    bool setConfig(std::map<std::wstring, std::wstring> values) override {
+        record("setConfig(" + std::to_string(values.size()) + " values)");
+        return boolResult;
+    }
+    bool setInMemoryConfig(const std::wstring& key, const std::wstring& value) override {
+        record("setInMemoryConfig(" + narrow(key) + "=" + narrow(value) + ")");
+        return boolResult;
+    }
+    void setMdmConfig(const std::string& data) override { record("setMdmConfig(" + data + ")"); }
+    bool resetConfig(const std::wstring& key) override {
+        record("resetConfig(" + narrow(key) + ")");
+        return boolResult;
+    }
+    bool isKeySensitive(const std::wstring& key) override {
+        record("isKeySensitive(" + narrow(key) + ")");
+        return boolResult;
+    }
+    void setKeySensitive(const std::wstring& key) override { record("setKeySensitive(" + narrow(key) + ")"); }
+    void refreshConfigFeatureSet() override { record("refreshConfigFeatureSet()"); }
+    bool setUrlProvisioningData(std::wstring data) override {
+        record("setUrlProvisioningData(" + narrow(data) + ")");
+        return boolResult;
+    }
+    bool resetAllowUriProvisioningData() override {
+        record("resetAllowUriProvisioningData()");
+        return boolResult;
+    }
+    void resetConfigData(const std::string& storeName) override { record("resetConfigData(" + storeName + ")"); }
+    void addServiceEvent(int code, ConfigServiceIdsEnum::ConfigServiceIds serviceId,
+                         ServiceEventSeverityEnum::ServiceEventSeverity severity) override {
+        record("addServiceEvent(" + std::to_string(code) + "," + std::to_string(serviceId) + "," +
+               std::to_string(severity) + ")");
+    }
+    void getAllConfigForPRT(std::wstring& out) override {
+        record("getAllConfigForPRT(" + narrow(out) + ")");
+        out += prtDocument;
+    }
+    std::wstring getValueFromConfigStore(const std::string& storeName, const std::wstring& key) override {
+        record("getValueFromConfigStore(" + storeName + "," + narrow(key) + ")");
+        return storeValue;
+    }
+    std::shared_ptr<ZVFUnified::ConfigStore> getConfigStoreByName(const std::string& name) override {
+        record("getConfigStoreByName(" + name + ")");
+        return nullptr;
+    }
+
+private:
+    static std::string narrow(const std::wstring& text) { return PTKCoreUtils::toString(text); }
+    void record(const std::string& call) { calls.push_back(call); }
+};
+
+}  // namespace nuvrixtest
+
+#endif

@@ -1,0 +1,168 @@
+// Property notifiers are not business objects (they assert nothing), so these
+// tests drive them directly on the test thread.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PropertyNotifierConnection.h"
+#include "PropertyNotifierImpl.h"
+
+using ZVFUnified::PropertyNotifierConnection;
+using ZVFUnified::PropertyNotifierImpl;
+
+namespace {
+
+class PropertyNotifierImplTest : public ::testing::Test {
+protected:
+    std::function<void()> recorder(const std::string& name) {
+        return [this, name]() { calls.push_back(name); };
+    }
+
+    std::shared_ptr<PropertyNotifierImpl> notifier = std::make_shared<PropertyNotifierImpl>();
+    std::vector<std::string> calls;
+};
+
+TEST_F(PropertyNotifierImplTest, FiringWithoutConnectionsCallsNothing) {
+    notifier->fire();
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(PropertyNotifierImplTest, ConnectedFunctionsRunInConnectionOrderOnEveryFire) {
+    notifier->connect(recorder("first"));
+    notifier->connect(recorder("second"));
+    std::function<void()> same = recorder("same");
+    notifier->connect(same);
+    notifier->connect(same);
+
+    notifier->fire();
+    notifier->fire();
+
+    EXPECT_EQ((std::vector<std::string>{"first", "second", "same", "same", "first", "second", "same", "same"}),
+              calls);
+}
+
+TEST_F(PropertyNotifierImplTest, NotifierIsTheOnlyOwnerOfItsConnections) {
+    std::weak_ptr<PropertyNotifierConnection> connection = notifier->connect(recorder("a"));
+    ASSERT_FALSE(connection.expired());
+    EXPECT_EQ(1, connection.use_count());
+    EXPECT_TRUE(connection.lock()->connected());
+}
+
+TEST_F(PropertyNotifierImplTest, DisconnectedFunctionIsNotCalledAndItsPointerExpires) {
+    std::weak_ptr<PropertyNotifierConnection> first = notifier->connect(recorder("first"));
+    notifier->connect(recorder("second"));
+
+    std::shared_ptr<PropertyNotifierConnection> held = first.lock();
+    held->disconnect();
+    EXPECT_FALSE(held->connected());
+    held.reset();
+    EXPECT_TRUE(first.expired());
+
+    notifier->fire();
+    EXPECT_EQ((std::vector<std::string>{"second"}), calls);
+}
+
+TEST_F(PropertyNotifierImplTest, DisconnectRemovesOnlyTheFirstMatchingConnection) {
+    std::function<void()> same = recorder("same");
+    std::weak_ptr<PropertyNotifierConnection> first = notifier->connect(same);
+    std::weak_ptr<PropertyNotifierConnection> second = notifier->connect(same);
+
+    first.lock()->disconnect();
+
+    EXPECT_TRUE(first.expired());
+    ASSERT_FALSE(second.expired());
+    notifier->fire();
+    EXPECT_EQ((std::vector<std::string>{"same"}), calls);
+}
+
+TEST_F(PropertyNotifierImplTest, FunctionDisconnectedEarlierInTheSameFireIsSkipped) {
+    std::weak_ptr<PropertyNotifierConnection> victim;
+    notifier->connect([this, &victim]() {
+        calls.push_back("disconnector");
+        if (auto connection = victim.lock()) {
+            connection->disconnect();
+        }
+    });
+    victim = notifier->connect(recorder("victim"));
+    notifier->connect(recorder("last"));
+
+    notifier->fire();
+
+    EXPECT_EQ((std::vector<std::string>{"disconnector", "last"}), calls);
+    EXPECT_TRUE(victim.expired());  // the snapshot that kept it alive is gone
+}
+
+TEST_F(PropertyNotifierImplTest, FunctionThatDisconnectsItselfCompletesAndIsNotCalledAgain) {
+    std::weak_ptr<PropertyNotifierConnection> self;
+    std::string captured = "still here";
+    self = notifier->connect([this, &self, captured]() {
+        if (auto connection = self.lock()) {
+            connection->disconnect();
+        }
+        // The function object must survive its own disconnection.
+        calls.push_back(captured);
+    });
+
+    notifier->fire();
+    notifier->fire();
+
+    EXPECT_EQ((std::vector<std::string>{"still here"}), calls);
+    EXPECT_TRUE(self.expired());
+}
+
+TEST_F(PropertyNotifierImplTest, FunctionConnectedDuringAFireRunsFromTheNextFireOn) {
+    bool connectedLate = false;
+    notifier->connect([this, &connectedLate]() {
+        calls.push_back("connector");
+        if (!connectedLate) {
+            connectedLate = true;
+            notifier->connect(recorder("late"));
+        }
+    });
+
+    notifier->fire();
+    EXPECT_EQ((std::vector<std::string>{"connector"}), calls);
+
+    notifier->fire();
+    EXPECT_EQ((std::vector<std::string>{"connector", "connector", "late"}), calls);
+}
+
+TEST_F(PropertyNotifierImplTest, DestroyingTheNotifierExpiresHeldConnections) {
+    std::weak_ptr<PropertyNotifierConnection> first = notifier->connect(recorder("first"));
+    std::weak_ptr<PropertyNotifierConnection> second = notifier->connect(recorder("second"));
+
+    notifier.reset();
+
+    EXPECT_TRUE(first.expired());
+    EXPECT_TRUE(second.expired());
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(PropertyNotifierImplTest, ConnectionOutlivingItsNotifierOnlyClearsItsFlag) {
+    std::weak_ptr<PropertyNotifierConnection> weak = notifier->connect(recorder("a"));
+    std::shared_ptr<PropertyNotifierConnection> held = weak.lock();
+
+    notifier.reset();
+
+    ASSERT_TRUE(held->connected());
+    held->disconnect();
+    EXPECT_FALSE(held->connected());
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(PropertyNotifierImplTest, ConnectionMadeAfterTheListIsGoneStaysUnconnected) {
+    auto list = std::make_shared<PropertyNotifierImpl::Connection::List>();
+    auto connection =
+        std::make_shared<PropertyNotifierImpl::Connection>([]() {}, std::weak_ptr<PropertyNotifierImpl::Connection::List>(list));
+    list.reset();
+
+    connection->connect();
+
+    EXPECT_FALSE(connection->connected());
+    EXPECT_EQ(1, connection.use_count());
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ConfigServiceObserver.h"
+#include "ConfigValueObserver.h"
+#include "filterObservers.h"
+
+using ZVFUnified::ConfigServiceObserver;
+using ZVFUnified::UnifiedBusinessObjectObserver;
+using ZVFUnified::filterObservers;
+
+namespace {
+
+class NamedServiceObserver : public ConfigServiceObserver {
+public:
+    explicit NamedServiceObserver(std::string nameIn) : name(std::move(nameIn)) {}
+    void OnInfoChanged() override {}
+    void OnGuidChanged() override {}
+    void OnBulkUpdateInProgressChanged() override {}
+    void OnConfigReadyChanged() override {}
+    std::string name;
+};
+
+// Alive, but of another observer type.
+class PlainObserver : public UnifiedBusinessObjectObserver {
+public:
+    void OnInfoChanged() override {}
+    void OnGuidChanged() override {}
+};
+
+using List = std::vector<std::weak_ptr<UnifiedBusinessObjectObserver>>;
+
+std::vector<std::string> names(const std::vector<std::shared_ptr<ConfigServiceObserver>>& observers) {
+    std::vector<std::string> result;
+    for (const auto& observer : observers) {
+        result.push_back(dynamic_cast<NamedServiceObserver&>(*observer).name);
+    }
+    return result;
+}
+
+std::vector<std::string> names(const List& list) {
+    std::vector<std::string> result;
+    for (const auto& weak : list) {
+        auto alive = weak.lock();
+        auto named = std::dynamic_pointer_cast<NamedServiceObserver>(alive);
+        result.push_back(named ? named->name : (alive ? "other" : "expired"));
+    }
+    return result;
+}
+
+TEST(filterObserversTest, ExpiredObserverIsReplacedByTheLastUnexaminedOne) {
+    auto a = std::make_shared<NamedServiceObserver>("a");
+    auto b = std::make_shared<NamedServiceObserver>("b");
+    auto c = std::make_shared<NamedServiceObserver>("c");
+    auto d = std::make_shared<NamedServiceObserver>("d");
+    auto e = std::make_shared<NamedServiceObserver>("e");
+    List list{a, b, c, d, e};
+    b.reset();
+    d.reset();
+
+    auto result = filterObservers<ConfigServiceObserver>(list);
+
+    // b is swapped with e and dropped; then d is last and simply dropped.
+    EXPECT_EQ((std::vector<std::string>{"a", "e", "c"}), names(result));
+    EXPECT_EQ((std::vector<std::string>{"a", "e", "c"}), names(list));
+}
+
+TEST(filterObserversTest, ExpiredObserverSwappedInIsExaminedInTurn) {
+    auto a = std::make_shared<NamedServiceObserver>("a");
+    auto b = std::make_shared<NamedServiceObserver>("b");
+    auto c = std::make_shared<NamedServiceObserver>("c");
+    auto d = std::make_shared<NamedServiceObserver>("d");
+    List list{a, b, c, d};
+    a.reset();
+    d.reset();
+
+    auto result = filterObservers<ConfigServiceObserver>(list);
+
+    // a is swapped with the expired d, which is then swapped with c.
+    EXPECT_EQ((std::vector<std::string>{"c", "b"}), names(result));
+    EXPECT_EQ((std::vector<std::string>{"c", "b"}), names(list));
+}
+
+TEST(filterObserversTest, ObserversOfAnotherTypeStayListedButAreNotReturned) {
+    auto a = std::make_shared<NamedServiceObserver>("a");
+    auto other = std::make_shared<PlainObserver>();
+    auto b = std::make_shared<NamedServiceObserver>("b");
+    List list{a, other, b};
+    std::vector<std::shared_ptr<UnifiedBusinessObjectObserver>> keepAlive;
+
+    auto result = filterObservers<ConfigServiceObserver>(list, &keepAlive);
+
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), names(result));
+    EXPECT_EQ((std::vector<std::string>{"a", "other", "b"}), names(list));
+    ASSERT_EQ(1u, keepAlive.size());
+    EXPECT_EQ(other, keepAlive[0]);
+}
+
+TEST(filterObserversTest, OnlyExpiredObserversLeaveAnEmptyList) {
+    List list;
+    {
+        auto a = std::make_shared<NamedServiceObserver>("a");
+        auto b = std::make_shared<NamedServiceObserver>("b");
+        list = {a, b};
+    }
+
+    auto result = filterObservers<ConfigServiceObserver>(list);
+
+    EXPECT_TRUE(result.empty());
+    EXPECT_TRUE(list.empty());
+}
+
+}  // namespace
