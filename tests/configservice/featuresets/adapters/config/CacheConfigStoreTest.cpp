@@ -1,0 +1,160 @@
+#include "CacheConfigStore.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ConfigStoreManager.h"
+#include "HostTest.h"
+#include "InMemoryConfigStore.h"
+#include "XmlConfigParser.h"
+#include "XmlConfigStore.h"
+#include "zvf/SecureString.h"
+#include "zvf/storage/EncryptFileUtils.h"
+
+using ZVFUnified::CacheConfigStore;
+using ZVFUnified::ConfigKeySet;
+using ZVFUnified::ConfigMap;
+using ZVFUnified::XmlConfigParser;
+using ZVFUnified::XmlConfigStore;
+
+namespace {
+
+class CacheConfigStoreTest : public nuvrixtest::HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        path = configDir + "/Cache/cachedTFTPConfigStore.dat";
+    }
+
+    static std::wstring valueOf(ZVFUnified::ConfigStore& store, const std::wstring& key) {
+        std::wstring value = L"unset";
+        return store.getValue(key, value) ? value : L"<missing:" + value + L">";
+    }
+
+    std::string path;
+};
+
+TEST_F(CacheConfigStoreTest, ValuesWrittenAtConstructionAreRestoredFromTheFile) {
+    const ConfigMap values{{L"TFTPPrimaryServer", L"10.0.0.1"}, {L"Url", L"https://a/b?c=d&e"}, {L"Empty", L""}};
+    CacheConfigStore written("cachedTFTPConfigStore.dat", 11, path, values);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(L"10.0.0.1", valueOf(written, L"TFTPPRIMARYSERVER"));
+
+    CacheConfigStore restored("cachedTFTPConfigStore.dat", 11, path);
+    EXPECT_EQ((std::vector<std::wstring>{L"empty", L"tftpprimaryserver", L"url"}), restored.getKeys());
+    for (const auto& entry : values) {
+        EXPECT_EQ(entry.second, valueOf(restored, entry.first));
+    }
+    EXPECT_EQ("cachedTFTPConfigStore.dat", restored.getName());
+    EXPECT_EQ(11, restored.getPriority());
+    EXPECT_EQ(12, restored.getCachedPriority());
+    EXPECT_TRUE(restored.isReadOnly());
+    EXPECT_TRUE(restored.isLocal());
+    EXPECT_FALSE(restored.shouldCacheConfigStore());
+}
+
+TEST_F(CacheConfigStoreTest, ConstructionWithValuesReplacesAnExistingFile) {
+    CacheConfigStore first("c", 11, path, ConfigMap{{L"Old", L"1"}});
+    CacheConfigStore second("c", 11, path, ConfigMap{{L"New", L"2"}});
+    CacheConfigStore restored("c", 11, path);
+    EXPECT_EQ((std::vector<std::wstring>{L"new"}), restored.getKeys());
+}
+
+TEST_F(CacheConfigStoreTest, MissingOrUnreadableFileGivesAnEmptyStore) {
+    CacheConfigStore missing("c", 11, configDir + "/Cache/absent.dat");
+    EXPECT_TRUE(missing.getKeys().empty());
+    nuvrixtest::writeFileBytes(configDir + "/junk.dat", "not encrypted");
+    CacheConfigStore junk("c", 11, configDir + "/junk.dat");
+    EXPECT_TRUE(junk.getKeys().empty());
+}
+
+TEST_F(CacheConfigStoreTest, CertificateValidationEnabledIsNeverServedAndLookupsFallThrough) {
+    auto cache = std::make_shared<CacheConfigStore>(
+        "cachedTFTPConfigStore.dat", 11, path,
+        ConfigMap{{L"CertificateValidationEnabled", L"false"}, {L"Other", L"cached"}});
+    std::wstring value = L"unset";
+    EXPECT_FALSE(cache->getValue(L"certificatevalidationenabled", value));
+    EXPECT_EQ(L"", value);
+    EXPECT_EQ((std::vector<std::wstring>{L"CertificateValidationEnabled", L"Other"}), cache->getKeys());
+
+    ZVFUnified::ConfigStoreManager manager(factory);
+    manager.addStore(cache);
+    auto memory = std::make_shared<ZVFUnified::InMemoryConfigStore>("InMemoryConfigStore", 600);
+    memory->storeValue(L"CertificateValidationEnabled", L"true");
+    manager.addStore(memory);
+    std::wstring storeName;
+    bool viaAlias = false;
+    ASSERT_TRUE(manager.getValue(L"CertificateValidationEnabled", value, storeName, viaAlias, false, ""));
+    EXPECT_EQ(L"true", value);
+    EXPECT_EQ(L"InMemoryConfigStore", storeName);
+    drainQueues();
+}
+
+TEST_F(CacheConfigStoreTest, RemoveAllValuesKeepsTheValuesAndRemoveValueLeavesTheFile) {
+    CacheConfigStore store("c", 11, path, ConfigMap{{L"A", L"1"}, {L"B", L"2"}});
+    store.removeAllValues();
+    EXPECT_EQ(2u, store.getKeys().size());
+    EXPECT_TRUE(store.removeValue(L"a"));
+    EXPECT_FALSE(store.removeValue(L"a"));
+    EXPECT_EQ((std::vector<std::wstring>{L"B"}), store.getKeys());
+    CacheConfigStore restored("c", 11, path);
+    EXPECT_EQ(2u, restored.getKeys().size());
+}
+
+TEST_F(CacheConfigStoreTest, PersistValuesWritesTheMemoryContentAndAPlainXmlStoreWritesNothing) {
+    CacheConfigStore store("c", 11, path, ConfigMap{{L"A", L"1"}});
+    EXPECT_TRUE(store.storeValue(L"B", L"2"));
+    store.persistValues();
+    CacheConfigStore restored("c", 11, path);
+    EXPECT_EQ(L"2", valueOf(restored, L"b"));
+
+    XmlConfigStore loaded("x", 5, false, true, path, true);
+    EXPECT_EQ(2u, loaded.getKeys().size());
+    EXPECT_FALSE(loaded.isLocal());
+    loaded.storeValue(L"C", L"3");
+    loaded.persistValues();
+    CacheConfigStore again("c", 11, path);
+    EXPECT_EQ(2u, again.getKeys().size());
+
+    XmlConfigStore notLoaded("x", 5, true, true, path, false);
+    EXPECT_TRUE(notLoaded.getKeys().empty());
+    XmlConfigStore plainForm("x", 5, true, false, path, true);
+    EXPECT_EQ(2u, plainForm.getKeys().size());
+}
+
+TEST_F(CacheConfigStoreTest, LookupsRunBesideFileWrites) {
+    CacheConfigStore store("c", 11, path, ConfigMap{{L"Stable", L"s"}});
+    std::atomic<bool> stop{false};
+    std::atomic<int> misses{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&] {
+            while (!stop.load()) {
+                std::wstring value;
+                if (!store.getValue(L"stable", value) || value != L"s") {
+                    ++misses;
+                }
+                store.getKeys();
+            }
+        });
+    }
+    for (int i = 0; i < 20; ++i) {
+        store.storeValue(L"K" + std::to_wstring(i), L"v");
+        store.persistValues();
+    }
+    stop = true;
+    for (auto& reader : readers) {
+        reader.join();
+    }
+    EXPECT_EQ(0, misses.load());
+    CacheConfigStore restored("c", 11, path);
+    EXPECT_EQ(21u, restored.getKeys().size());
+}
+
+}  // namespace

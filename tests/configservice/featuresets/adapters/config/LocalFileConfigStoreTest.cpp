@@ -1,0 +1,327 @@
+#include "LocalFileConfigStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostTest.h"
+#include "Processing/TaskDispatcher.h"
+#include "TempDir.h"
+#include "logging/LogCapture.h"
+#include "logging/ZVFLogger.h"
+#include "zvf/SecureString.h"
+#include "zvf/SecureStringReader.h"
+#include "zvf/storage/EncryptFileUtils.h"
+
+using ZVFUnified::LocalFileConfigStore;
+using zvf::storage::EncryptFileUtils;
+
+namespace {
+
+const char* const MAIN = "nuvrixLocalConfig.dat";
+const char* const BACKUP = "nuvrixLocalConfig_backup.dat";
+
+class LogLevelScope {
+public:
+    explicit LogLevelScope(int level) : previous(ZVFLogger_getLevel()) { ZVFLogger_setLevel(level); }
+    ~LogLevelScope() { ZVFLogger_setLevel(previous); }
+
+private:
+    int previous;
+};
+
+std::string plainText(const zvf::SecureString& data) {
+    zvf::SecureStringReader reader;
+    data.getUnsecureString(reader);
+    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
+}
+
+// The decrypted content of an encrypted file, or "<unreadable>".
+std::string decryptFile(const std::string& path) {
+    zvf::SecureString data;
+    if (!EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
+        return "<unreadable>";
+    }
+    return plainText(data);
+}
+
+void writeEncrypted(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(EncryptFileUtils::writeDataToFile(path, zvf::SecureString(text), FileCategoryType::Configuration));
+}
+
+std::string userConfig(const std::string& entries) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Nuvrix>\n" + entries + "</Nuvrix>\n";
+}
+
+class LocalFileConfigStoreTest : public nuvrixtest::HostTest {
+protected:
+    std::shared_ptr<LocalFileConfigStore> userStore() {
+        return std::make_shared<LocalFileConfigStore>("LocalFileConfigStore", 20, false);
+    }
+    std::shared_ptr<LocalFileConfigStore> defaultsStore() {
+        return std::make_shared<LocalFileConfigStore>("nuvrix-config-defaults.xml", 2147483647, resourcesDir,
+                                                      "nuvrix-config-defaults.xml", true, true, false);
+    }
+    static std::wstring valueOf(LocalFileConfigStore& store, const std::wstring& key) {
+        std::wstring value = L"unset";
+        return store.getValue(key, value) ? value : L"<missing:" + value + L">";
+    }
+    std::string mainPath() const { return configDir + "/" + MAIN; }
+};
+
+TEST_F(LocalFileConfigStoreTest, ValuesSurviveInTheEncryptedFileAcrossInstances) {
+    auto first = userStore();
+    EXPECT_EQ("LocalFileConfigStore", first->getName());
+    EXPECT_EQ(20, first->getPriority());
+    EXPECT_FALSE(first->isReadOnly());
+    EXPECT_FALSE(first->isLocal());
+    EXPECT_TRUE(first->storeValue(L"Key", L"v & <x> \"q\"\nline"));
+    EXPECT_TRUE(first->storeValue(L"ConnectionPassword", L"pw"));
+    first->persistValues();
+    EXPECT_EQ(std::string::npos, nuvrixtest::readFileBytes(mainPath()).find("userConfig"));
+
+    auto second = userStore();
+    EXPECT_EQ((std::vector<std::wstring>{L"connectionpassword", L"key"}), second->getKeys());
+    EXPECT_EQ(L"v & <x> \"q\"\nline", valueOf(*second, L"KEY"));
+    EXPECT_EQ(L"pw", valueOf(*second, L"connectionPassword"));
+}
+
+TEST_F(LocalFileConfigStoreTest, DataStringIsTheUserConfigDocument) {
+    auto store = userStore();
+    store->storeValue(L"B", L"2");
+    store->storeValue(L"a", L"x\"<");
+    zvf::SecureString data;
+    store->getDataString(data);
+    EXPECT_EQ(userConfig(" <userConfig name=\"a\" value=\"x&quot;&lt;\"/>\n"
+                         " <userConfig name=\"B\" value=\"2\"/>\n"),
+              plainText(data));
+}
+
+TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNeverEmptyTheFile) {
+    auto store = userStore();
+    store->storeValue(L"Kept", L"1");
+    store->persistValues();
+    store->destroy();
+    store->storeValue(L"Lost", L"2");
+    zvf::SecureString data("unchanged");
+    store->getDataString(data);
+    EXPECT_EQ("unchanged", plainText(data));
+    store->persistValues();
+    store->backupConfigFile();
+    EXPECT_EQ(userConfig(" <userConfig name=\"Kept\" value=\"1\"/>\n"), decryptFile(mainPath()));
+    EXPECT_FALSE(std::filesystem::exists(configDir + "/" + BACKUP));
+
+    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml",
+                               "<Nuvrix><userConfig name=\"d\" value=\"1\"/></Nuvrix>");
+    auto defaults = defaultsStore();
+    EXPECT_TRUE(defaults->isReadOnly());
+    EXPECT_TRUE(defaults->isLocal());
+    defaults->storeValue(L"Other", L"x");
+    defaults->getDataString(data);
+    EXPECT_EQ("unchanged", plainText(data));
+    defaults->persistValues();
+    EXPECT_EQ("<Nuvrix><userConfig name=\"d\" value=\"1\"/></Nuvrix>",
+              nuvrixtest::readFileBytes(resourcesDir + "/nuvrix-config-defaults.xml"));
+}
+
+TEST_F(LocalFileConfigStoreTest, EntriesAreReadInAnyCaseAtAnyDepthAndTheFirstOccurrenceWins) {
+    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml",
+                               "<Nuvrix>"
+                               "<userConfig name=\"First\" value=\"1\"/><userConfig name=\"FIRST\" value=\"2\"/>"
+                               "<group><deeper><USERCONFIG NAME=\"Nested\" VALUE=\"n\"/></deeper></group>"
+                               "<userConfig value=\"orphan\"/><userConfig name=\"\" value=\"blank\"/>"
+                               "<userConfig name=\"NoValue\"/><userConfig name=\"x\" value=\"y\" extra=\"z\"/>"
+                               "<other name=\"notAnEntry\" value=\"v\"/>"
+                               "</Nuvrix>");
+    auto store = defaultsStore();
+    EXPECT_EQ((std::vector<std::wstring>{L"first", L"nested", L"novalue", L"x"}), store->getKeys());
+    EXPECT_EQ(L"1", valueOf(*store, L"First"));
+    EXPECT_EQ(L"n", valueOf(*store, L"nested"));
+    EXPECT_EQ(L"", valueOf(*store, L"NOVALUE"));
+}
+
+TEST_F(LocalFileConfigStoreTest, OldVoicemailKeyIsRenamedExceptWhenTheDefaultsFileIsRead) {
+    auto store = userStore();
+    store->storeValue(L"vvm_mailstore_server_0", L"s1");
+    EXPECT_EQ((std::vector<std::wstring>{L"VoicemailPrimaryServer"}), store->getKeys());
+
+    const std::string entry = "<Nuvrix><userConfig name=\"VVM_Mailstore_Server_0\" value=\"s2\"/></Nuvrix>";
+    writeEncrypted(mainPath(), entry);
+    EXPECT_EQ((std::vector<std::wstring>{L"VoicemailPrimaryServer"}), userStore()->getKeys());
+
+    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml", entry);
+    auto defaults = defaultsStore();
+    EXPECT_EQ((std::vector<std::wstring>{L"vvm_mailstore_server_0"}), defaults->getKeys());
+    // Stored through storeValue the key is renamed in every store.
+    defaults->storeValue(L"VVM_MAILSTORE_SERVER_0", L"s3");
+    EXPECT_EQ(L"s3", valueOf(*defaults, L"VoicemailPrimaryServer"));
+
+    nuvrixtest::writeFileBytes(resourcesDir + "/other.xml", entry);
+    LocalFileConfigStore other("OtherStore", 30, resourcesDir, "other.xml", true, true, false);
+    EXPECT_EQ((std::vector<std::wstring>{L"VoicemailPrimaryServer"}), other.getKeys());
+}
+
+TEST_F(LocalFileConfigStoreTest, PersistingUnchangedValuesWritesOnce) {
+    LogLevelScope debug(5);
+    LogCapture log;
+    auto store = userStore();
+    store->storeValue(L"A", L"1");
+    store->persistValues();
+    ASSERT_TRUE(std::filesystem::exists(mainPath()));
+    std::filesystem::remove(mainPath());
+    store->persistValues();
+    EXPECT_FALSE(std::filesystem::exists(mainPath()));
+    EXPECT_EQ(1u, log.count("Same content has been saved.", 5));
+
+    store->storeValue(L"A", L"2");
+    store->persistValues();
+    EXPECT_EQ(userConfig(" <userConfig name=\"A\" value=\"2\"/>\n"), decryptFile(mainPath()));
+}
+
+TEST_F(LocalFileConfigStoreTest, BackupIsKeptOnlyWhileTheSettingsFileIsBrokenAndTheBackupIsNot) {
+    enum class State { Readable, Unreadable, Absent };
+    const State states[] = {State::Readable, State::Unreadable, State::Absent};
+    const char* const names[] = {"readable", "unreadable", "absent"};
+    int index = 0;
+    for (State main : states) {
+        for (State backup : states) {
+            const std::string label = std::string("main ") + names[static_cast<int>(main)] + ", backup " +
+                                      names[static_cast<int>(backup)];
+            SCOPED_TRACE(label);
+            const std::string directory = temp->file("case" + std::to_string(index++));
+            std::filesystem::create_directories(directory);
+            const std::string oldBackup = userConfig(" <userConfig name=\"k\" value=\"old\"/>\n");
+            for (const auto& file : {std::make_pair(main, std::string(MAIN)), std::make_pair(backup, std::string(BACKUP))}) {
+                if (file.first == State::Readable) {
+                    writeEncrypted(directory + "/" + file.second, oldBackup);
+                } else if (file.first == State::Unreadable) {
+                    nuvrixtest::writeFileBytes(directory + "/" + file.second, "torn write");
+                }
+            }
+            LogCapture log;
+            LocalFileConfigStore store("LocalFileConfigStore", 20, directory, MAIN, false, false, true);
+            store.storeValue(L"k", L"new");
+            store.backupConfigFile();
+
+            const bool bothBroken = main == State::Unreadable && backup == State::Unreadable;
+            const bool kept = main == State::Unreadable && backup != State::Unreadable;
+            const std::string content = decryptFile(directory + "/" + BACKUP);
+            if (kept) {
+                EXPECT_EQ(backup == State::Readable ? oldBackup : "<unreadable>", content);
+                EXPECT_EQ(1u, log.count("Failed to read nuvrixLocalConfig/backup file, so don't write to "
+                                        "nuvrixLocalConfig_backup.dat to keep file good.",
+                                        2));
+            } else {
+                EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"new\"/>\n"), content);
+                EXPECT_EQ(bothBroken ? 1u : 0u,
+                          log.count("Both files are broken, write to nuvrixLocalConfig_backup.dat", 2));
+            }
+        }
+    }
+}
+
+TEST_F(LocalFileConfigStoreTest, GuardedWriteOfTheSettingsFileLooksAtTheBackup) {
+    nuvrixtest::writeFileBytes(configDir + "/" + BACKUP, "torn write");
+    writeEncrypted(mainPath(), userConfig(" <userConfig name=\"k\" value=\"old\"/>\n"));
+    auto store = userStore();
+    store->storeValue(L"k", L"new");
+    store->persistValuesImpl(MAIN);
+    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"old\"/>\n"), decryptFile(mainPath()));
+    EXPECT_TRUE(store->checkIfGoodToWrite(MAIN, true));
+    EXPECT_FALSE(store->checkIfGoodToWrite(MAIN, false));
+    EXPECT_FALSE(store->checkIfGoodToWrite(BACKUP, true));
+    EXPECT_TRUE(store->checkIfGoodToWrite(BACKUP, false));
+
+    std::filesystem::remove(configDir + "/" + BACKUP);
+    store->persistValuesImpl(MAIN);
+    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"new\"/>\n"), decryptFile(mainPath()));
+    // That write counts as persisted: an unchanged persistValues writes nothing.
+    std::filesystem::remove(mainPath());
+    store->persistValues();
+    EXPECT_FALSE(std::filesystem::exists(mainPath()));
+}
+
+TEST_F(LocalFileConfigStoreTest, InvalidPlainDefaultsFileIsMovedAsideAndLogged) {
+    const std::string broken = "<Nuvrix><userConfig name=\"a\" value=\"1\">";
+    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml", broken);
+    LogCapture log;
+    auto store = defaultsStore();
+    EXPECT_TRUE(store->getKeys().empty());
+    EXPECT_FALSE(std::filesystem::exists(resourcesDir + "/nuvrix-config-defaults.xml"));
+    EXPECT_EQ(broken, nuvrixtest::readFileBytes(resourcesDir + "/nuvrix-config-defaults-backup.xml"));
+    EXPECT_EQ(1u, log.count("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration\n"
+                            "renaming invalid file to: nuvrix-config-defaults-backup.xml and creating new blank XML "
+                            "document",
+                            2));
+    EXPECT_EQ(1u, log.count("contents of invalid xml with string length: " + std::to_string(broken.size()) + "\n" +
+                                broken,
+                            2));
+    for (const auto& record : log.records()) {
+        if (record.level <= 3) {
+            EXPECT_EQ("ConfigService-LocalFileConfigStore", record.logger);
+        }
+    }
+
+    // Nothing is left to read, which is logged as well.
+    LogCapture again;
+    EXPECT_FALSE(store->readFromFile());
+    EXPECT_TRUE(again.contains("Read config FAILED, config file doesn't exist: " + resourcesDir +
+                                   "/nuvrix-config-defaults.xml",
+                               3));
+}
+
+TEST_F(LocalFileConfigStoreTest, UnreadableOrInvalidEncryptedFileLeavesTheStoreEmptyAndTheFileInPlace) {
+    LogCapture log;
+    EXPECT_TRUE(userStore()->getKeys().empty());
+    EXPECT_TRUE(log.contains("Failed to read config file " + mainPath(), 2));
+
+    writeEncrypted(mainPath(), "<Nuvrix><userConfig name=\"a\" value=\"1\">");
+    EXPECT_TRUE(userStore()->getKeys().empty());
+    EXPECT_TRUE(log.contains("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration",
+                             2));
+    EXPECT_TRUE(std::filesystem::exists(mainPath()));
+}
+
+TEST_F(LocalFileConfigStoreTest, BackupNameInsertsBackupBeforeTheFirstDotAndTheDirectoryIsCreated) {
+    const std::string directory = temp->file("new/sub");
+    LocalFileConfigStore store("custom", 5, directory, "nuvrix-config-defaults.xml", true, false, true);
+    store.storeValue(L"k", L"v");
+    store.backupConfigFile();
+    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"v\"/>\n"),
+              decryptFile(directory + "/nuvrix-config-defaults_backup.xml"));
+    store.persistValues();
+    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"v\"/>\n"), decryptFile(directory + "/nuvrix-config-defaults.xml"));
+}
+
+TEST_F(LocalFileConfigStoreTest, ConcurrentWritesWhilePersistingOnTheTaskThreadLoseNoValue) {
+    auto store = userStore();
+    auto dispatcher = factory->getTaskDispatcher();
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([store, dispatcher, t] {
+            for (int i = 0; i < 250; ++i) {
+                store->storeValue(L"key" + std::to_wstring(t) + L"_" + std::to_wstring(i), std::to_wstring(i));
+                if (i % 25 == 0) {
+                    dispatcher->enqueue([store] { store->persistValues(); }, "ConfigStore::persistValues");
+                }
+                std::wstring value;
+                store->getValue(L"key0_0", value);
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    dispatcher->enqueue([store] { store->persistValues(); }, "ConfigStore::persistValues");
+    drainQueues();
+
+    auto reread = userStore();
+    EXPECT_EQ(1000u, reread->getKeys().size());
+    EXPECT_EQ(L"249", valueOf(*reread, L"key3_249"));
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include "SensitiveKeySecuringUtility.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "PTKCoreUtils/StringUtils.h"
+#include "zvf/SecureString.h"
+#include "zvf/SecureStringReader.h"
+#include "zvf/StringEncryptionFacility.h"
+
+using ZVFUnified::ConfigMap;
+using ZVFUnified::SensitiveKeySecuringUtility;
+
+namespace {
+
+std::string decrypt(const std::wstring& secured) {
+    zvf::SecureString value = zvf::StringEncryptionFacility::decodeEncryptedString(PTKCoreUtils::toString(secured));
+    zvf::SecureStringReader reader;
+    value.getUnsecureString(reader);
+    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
+}
+
+TEST(SensitiveKeySecuringUtilityTest, WellKnownKeysAreTheTwoPasswordKeysInOrder) {
+    ASSERT_EQ(2u, SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS.size());
+    EXPECT_EQ(L"ConnectionPassword", SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[0]);
+    EXPECT_EQ(L"BDIConnectionPassword", SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[1]);
+    EXPECT_EQ(SensitiveKeySecuringUtility::EDI_PSW_KEY, SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[0]);
+    EXPECT_EQ(SensitiveKeySecuringUtility::BDI_PSW_KEY, SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[1]);
+}
+
+TEST(SensitiveKeySecuringUtilityTest, PasswordValuesBecomeEncryptedBase64AndOtherValuesStay) {
+    ConfigMap values{{L"connectionpassword", L"p\u00e4ss 1"}, {L"BDICONNECTIONPASSWORD", L"second"},
+                     {L"ConnectionUsername", L"user"}};
+    SensitiveKeySecuringUtility::secureWellKnownSensitiveKeys(values);
+    EXPECT_NE(L"p\u00e4ss 1", values[L"ConnectionPassword"]);
+    EXPECT_EQ("p\xc3\xa4ss 1", decrypt(values[L"ConnectionPassword"]));
+    EXPECT_EQ("second", decrypt(values[L"BDIConnectionPassword"]));
+    EXPECT_EQ(L"user", values[L"ConnectionUsername"]);
+    EXPECT_EQ(3u, values.size());
+
+    // Securing again encrypts the secured text once more.
+    const std::wstring once = values[L"ConnectionPassword"];
+    SensitiveKeySecuringUtility::secureWellKnownSensitiveKeys(values);
+    EXPECT_EQ(PTKCoreUtils::toString(once), decrypt(values[L"ConnectionPassword"]));
+}
+
+TEST(SensitiveKeySecuringUtilityTest, MapWithoutPasswordsIsUntouched) {
+    ConfigMap values{{L"ConnectionUserDn", L"cn=x"}};
+    SensitiveKeySecuringUtility::secureWellKnownSensitiveKeys(values);
+    EXPECT_EQ((ConfigMap{{L"ConnectionUserDn", L"cn=x"}}), values);
+    EXPECT_TRUE(SensitiveKeySecuringUtility::isWellKnownSensitiveKey(L"bdiconnectionPASSWORD"));
+    EXPECT_FALSE(SensitiveKeySecuringUtility::isWellKnownSensitiveKey(L"ConnectionPasswordX"));
+}
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include "XmlConfigParser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <libxml/parser.h>
+
+#include "HostTest.h"
+#include "TempDir.h"
+#include "XmlDocFreer.h"
+#include "logging/LogCapture.h"
+#include "zvf/SecureString.h"
+#include "zvf/common/FipsUtils.h"
+#include "zvf/storage/EncryptFileUtils.h"
+
+using ZVFUnified::ConfigKeySet;
+using ZVFUnified::ConfigMap;
+using ZVFUnified::XmlConfigParser;
+using ZVFUnified::XmlDocFreer;
+
+namespace {
+
+const char* const INVALID_SYNTAX =
+    "\n************\nError Invalid XML syntax detected - Unable to read xml configuration.\n************";
+
+// Real encrypted storage in the fixture's private directories.
+class XmlConfigParserTest : public nuvrixtest::HostTest {
+protected:
+    bool read(const std::string& xml) { return XmlConfigParser::readFromMemory(xml, values, sensitive); }
+
+    ConfigMap values;
+    ConfigKeySet sensitive;
+};
+
+TEST_F(XmlConfigParserTest, FirstOccurrenceOfAKeyWinsAcrossGroupsAndKeysAreLowerCased) {
+    ASSERT_TRUE(read("<Any><A><Server>a</Server><SERVER>b</SERVER></A>"
+                     "<B><server>c</server><CamelKey>d</CamelKey></B></Any>"));
+    ASSERT_EQ(2u, values.size());
+    EXPECT_EQ(L"camelkey", values.begin()->first);
+    EXPECT_EQ(L"server", std::next(values.begin())->first);
+    EXPECT_EQ(L"a", values[L"SERVER"]);
+    EXPECT_EQ(L"d", values[L"camelkey"]);
+}
+
+TEST_F(XmlConfigParserTest, ParsingIntoAFilledMapKeepsItsEntries) {
+    values[L"Server"] = L"held";
+    const std::string xml = "<r><g><server>new</server><other>o</other></g></r>";
+    std::shared_ptr<xmlDoc> doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr, 0),
+                                XmlDocFreer());
+    ASSERT_TRUE(XmlConfigParser::parseXmlConfig(doc, values, sensitive));
+    EXPECT_EQ(L"held", values[L"server"]);
+    EXPECT_EQ(L"o", values[L"other"]);
+}
+
+TEST_F(XmlConfigParserTest, TextAndCdataPiecesAreJoinedThenTrimmed) {
+    ASSERT_TRUE(read("<r><g><k> \n a<![CDATA[ <b> ]]>c \t</k><e></e><blank>   </blank></g></r>"));
+    EXPECT_EQ(L"a <b> c", values[L"k"]);
+    EXPECT_EQ(L"", values[L"e"]);
+    EXPECT_EQ(L"", values[L"blank"]);
+    EXPECT_EQ(3u, values.size());
+}
+
+TEST_F(XmlConfigParserTest, StructuredContentIsTheWholeDumpedElement) {
+    ASSERT_TRUE(read("<r><g><Mixed>x <!--note--> y</Mixed><Tree a=\"1\"><i>v</i>&amp;</Tree></g></r>"));
+    EXPECT_EQ(L"<Mixed>x <!--note--> y</Mixed>", values[L"mixed"]);
+    EXPECT_EQ(L"<Tree a=\"1\"><i>v</i>&amp;</Tree>", values[L"tree"]);
+}
+
+TEST_F(XmlConfigParserTest, SensitiveAttributeIsMatchedInAnyCaseAndReadWithToBool) {
+    ASSERT_TRUE(read("<r><g><k1 Sensitive=\"true\">1</k1><k2 SENSITIVE=\"YES\">2</k2><k3 sensitive=\"false\">3</k3>"
+                     "<k4 sensitive=\"\">4</k4><k5 other=\"true\">5</k5>"
+                     "<k6 sensitive=\"no\" Sensitive=\"true\">6</k6></g></r>"));
+    EXPECT_EQ(ConfigKeySet({L"k1", L"k2"}), sensitive);
+    EXPECT_EQ(6u, values.size());
+}
+
+TEST_F(XmlConfigParserTest, PasswordTextInsideTheTreeIsZeroedAfterItWasCopied) {
+    const std::string xml =
+        "<r><g><ConnectionPassword> secret1 </ConnectionPassword><bdiconnectionpassword>secret2"
+        "</bdiconnectionpassword><User>name</User><BDIConnectionPassword>later</BDIConnectionPassword></g></r>";
+    std::shared_ptr<xmlDoc> doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr, 0),
+                                XmlDocFreer());
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(XmlConfigParser::parseXmlConfig(doc, values, sensitive));
+    EXPECT_EQ(L"secret1", values[L"connectionpassword"]);
+    EXPECT_EQ(L"secret2", values[L"BDIConnectionPassword"]);
+
+    xmlNodePtr entry = xmlDocGetRootElement(doc.get())->children->children;
+    const std::string passwordBytes(reinterpret_cast<const char*>(entry->children->content), 9);
+    EXPECT_EQ(std::string(9, '\0'), passwordBytes);
+    entry = entry->next;
+    EXPECT_EQ(std::string(7, '\0'), std::string(reinterpret_cast<const char*>(entry->children->content), 7));
+    entry = entry->next;
+    EXPECT_STREQ("name", reinterpret_cast<const char*>(entry->children->content));
+    // A duplicate is skipped before its text is read, so it keeps its text.
+    entry = entry->next;
+    EXPECT_STREQ("later", reinterpret_cast<const char*>(entry->children->content));
+}
+
+TEST_F(XmlConfigParserTest, EmptyTextIsRejectedWithoutALogAndClearsTheMap) {
+    values[L"old"] = L"x";
+    LogCapture log;
+    EXPECT_FALSE(read(""));
+    EXPECT_TRUE(values.empty());
+    EXPECT_TRUE(log.records().empty());
+}
+
+TEST_F(XmlConfigParserTest, RootWithoutElementChildrenGivesAnEmptyMap) {
+    EXPECT_TRUE(read("<Nuvrix/>"));
+    EXPECT_TRUE(read("<Nuvrix>text<!--c--><?pi x?></Nuvrix>"));
+    EXPECT_TRUE(values.empty());
+}
+
+TEST_F(XmlConfigParserTest, DocumentThatDoesNotParseIsLoggedAndGivesFalse) {
+    values[L"old"] = L"x";
+    LogCapture log;
+    EXPECT_FALSE(read("<Nuvrix><CachedConfig><a>1</a></Nuvrix>"));
+    EXPECT_TRUE(values.empty());
+    EXPECT_EQ(1u, log.count(INVALID_SYNTAX, 2));
+    EXPECT_TRUE(log.contains("XML error: Opening and ending tag mismatch", 3));
+    for (const auto& record : log.records()) {
+        EXPECT_EQ("ConfigService-XmlConfigParser", record.logger);
+    }
+}
+
+TEST_F(XmlConfigParserTest, NullDocumentAndDocumentWithoutRootAreRejected) {
+    LogCapture log;
+    EXPECT_FALSE(XmlConfigParser::parseXmlConfig(nullptr, values, sensitive));
+    EXPECT_EQ(1u, log.count(INVALID_SYNTAX, 2));
+    std::shared_ptr<xmlDoc> rootless(xmlNewDoc(BAD_CAST "1.0"), XmlDocFreer());
+    EXPECT_FALSE(XmlConfigParser::parseXmlConfig(rootless, values, sensitive));
+    EXPECT_EQ(1u, log.count("XML document root element not available.", 3));
+}
+
+TEST_F(XmlConfigParserTest, WriterProducesTheCachedConfigDocumentAndReadsBackTheSameMap) {
+    ConfigMap written{{L"Server", L"a & <b>"}, {L"alpha", L"\"q\""}, {L"empty", L""}};
+    sensitive.insert(L"Server");
+    std::string document;
+    ASSERT_TRUE(XmlConfigParser::writeToMemory(document, written));
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Nuvrix>\n"
+              " <CachedConfig>\n"
+              "  <alpha>&quot;q&quot;</alpha>\n"
+              "  <empty></empty>\n"
+              "  <Server>a &amp; &lt;b&gt;</Server>\n"
+              " </CachedConfig>\n"
+              "</Nuvrix>\n",
+              document);
+    ConfigKeySet readSensitive;
+    ASSERT_TRUE(XmlConfigParser::readFromMemory(document, values, readSensitive));
+    EXPECT_EQ((ConfigMap{{L"alpha", L"\"q\""}, {L"empty", L""}, {L"server", L"a & <b>"}}), values);
+    EXPECT_TRUE(readSensitive.empty());
+}
+
+TEST_F(XmlConfigParserTest, EncryptedFileRoundTripCreatesTheParentDirectoryAndLogsTheStoredName) {
+    const std::string path = configDir + "/Cache/deeper/cachedTFTPConfigStore.dat";
+    LogCapture log;
+    ASSERT_TRUE(XmlConfigParser::writeToFile(path, ConfigMap{{L"TftpServer1", L"10.0.0.1"}}));
+    EXPECT_TRUE(log.contains("data written to file: cachedTFTPConfigStore.dat", 4));
+    values[L"stale"] = L"x";
+    ASSERT_TRUE(XmlConfigParser::readFromFile(path, values, sensitive));
+    EXPECT_EQ((ConfigMap{{L"tftpserver1", L"10.0.0.1"}}), values);
+}
+
+TEST_F(XmlConfigParserTest, UrlProvisioningFilesUseCategoryZeroAndAllOthersCategoryTwo) {
+    using zvf::storage::EncryptFileUtils;
+    const std::string provisioning = configDir + "/Cache/cachedUrlProvisioningConfigStore.dat";
+    const std::string other = configDir + "/Cache/cachedurlprovisioningconfigstore.dat";
+    ASSERT_TRUE(XmlConfigParser::writeToFile(provisioning, ConfigMap{{L"ServicesDomain", L"a.b"}}));
+    ASSERT_TRUE(XmlConfigParser::writeToFile(other, ConfigMap{{L"ServicesDomain", L"c.d"}}));
+
+    zvf::SecureString data;
+    EXPECT_TRUE(EncryptFileUtils::readDataFromFile(provisioning, data, FileCategoryType::General));
+    EXPECT_FALSE(EncryptFileUtils::readDataFromFile(provisioning, data, FileCategoryType::Configuration));
+    EXPECT_TRUE(EncryptFileUtils::readDataFromFile(other, data, FileCategoryType::Configuration));
+    EXPECT_FALSE(EncryptFileUtils::readDataFromFile(other, data, FileCategoryType::General));
+
+    // A file written under the other category does not read.
+    const std::string misfiled = configDir + "/Cache/cachedPresenceConfigStore.dat";
+    ASSERT_TRUE(EncryptFileUtils::writeDataToFile(misfiled, zvf::SecureString("<r><g><k>v</k></g></r>"),
+                                                  FileCategoryType::General));
+    LogCapture log;
+    EXPECT_FALSE(XmlConfigParser::readFromEncryptedFile(misfiled, values, sensitive));
+    EXPECT_TRUE(log.contains("Failed to read XML document: cachedPresenceConfigStore.dat or "
+                             "cachedPresenceConfigStore.dat",
+                             3));
+    EXPECT_TRUE(XmlConfigParser::readFromEncryptedFile(provisioning, values, sensitive));
+    EXPECT_EQ(L"a.b", values[L"servicesdomain"]);
+}
+
+TEST_F(XmlConfigParserTest, EncryptedFileWithInvalidXmlIsLoggedWithBothNames) {
+    const std::string path = configDir + "/settings.xml";
+    ASSERT_TRUE(zvf::storage::EncryptFileUtils::writeDataToFile(path, zvf::SecureString("<r><g>"),
+                                                                FileCategoryType::Configuration));
+    LogCapture log;
+    EXPECT_FALSE(XmlConfigParser::readFromEncryptedFile(path, values, sensitive));
+    EXPECT_TRUE(log.contains("XML in file did not exist or is an invalid XML document: settings.xml or settings.dat",
+                             3));
+}
+
+TEST_F(XmlConfigParserTest, PlainWriteSavesTheParsedTextAndRefusesTextThatDoesNotParse) {
+    const std::string path = configDir + "/plain/out.xml";
+    ASSERT_TRUE(XmlConfigParser::writeToFile(path, std::string("<Nuvrix><a x='1'>v</a></Nuvrix>")));
+    EXPECT_EQ("<?xml version=\"1.0\"?>\n<Nuvrix><a x=\"1\">v</a></Nuvrix>\n", nuvrixtest::readFileBytes(path));
+
+    const std::string broken = configDir + "/other/broken.xml";
+    EXPECT_FALSE(XmlConfigParser::writeToFile(broken, std::string("<Nuvrix>")));
+    EXPECT_FALSE(std::filesystem::exists(broken));
+    EXPECT_TRUE(std::filesystem::is_directory(configDir + "/other"));
+}
+
+TEST_F(XmlConfigParserTest, FipsModeForcesPeerToPeerCallsOff) {
+    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
+    const bool parsed = read("<r><g><Telephony_P2P_Enabled>true</Telephony_P2P_Enabled><x>true</x></g></r>");
+    zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(L"false", values[L"telephony_p2p_enabled"]);
+    EXPECT_EQ(L"true", values[L"x"]);
+}
+
+TEST(GetEncryptedFileNameTest, ReplacesFromTheLastDotOfTheWholePath) {
+    EXPECT_EQ("config.dat", ZVFUnified::getEncryptedFileName("config.xml"));
+    EXPECT_EQ("store.dat", ZVFUnified::getEncryptedFileName("store"));
+    EXPECT_EQ("a.dat", ZVFUnified::getEncryptedFileName("a.b/config"));
+    EXPECT_EQ("/x/cachedA.b.dat", ZVFUnified::getEncryptedFileName("/x/cachedA.b.xml"));
+}
+
+}  // namespace
