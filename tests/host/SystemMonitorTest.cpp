@@ -11,7 +11,7 @@ using namespace ZVFSystemMonitor;
 
 namespace {
 
-class RecordingObserver : public PowerEventObserver {
+class RecordingObserver final : public PowerEventObserver {
 public:
     void onPowerEvent(PowerEventTypeEnum::PowerEventType type) override { events.push_back(type); }
     std::vector<PowerEventTypeEnum::PowerEventType> events;
