@@ -106,13 +106,18 @@ std::mutex& writeLock() {
 
 std::string masked(const std::string& path) { return ZVFLogger_replacePIIData(path); }
 
-void logFailure(int level, const std::string& what, const std::string& path, int error = 0) {
+void logAt(int line, const char* function, int level, const std::string& what, const std::string& path,
+           int error = 0) {
     std::string text = what + " " + masked(path);
     if (error != 0) {
         text += ": " + std::string(std::strerror(error));
     }
-    ZVFLog(logger, level, __FILE__, __LINE__, "EncryptFileUtils", text);
+    ZVFLog(logger, level, __FILE__, line, function, text);
 }
+
+// Logs what failed, the masked path and, when given, the system's reason,
+// with the caller's source location.
+#define logFailure(...) logAt(__LINE__, __func__, __VA_ARGS__)
 
 bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     std::size_t done = 0;

@@ -36,7 +36,9 @@ public:
     static std::string getUserLocalAppDir();
     static std::string getResourcesDirectory();
     // Appends, in ascending name order, the names (not paths) of the regular
-    // files of directory whose name ends with pattern.
+    // files of directory whose name ends with pattern. A pattern holding
+    // '*', '?' or '[' is a shell wildcard over the whole name instead
+    // ("cached*.dat"); an empty pattern matches every file.
     static void getFilesFromDirectory(const std::string& directory, const std::string& pattern,
                                       std::vector<std::string>& out);
     // The whole file as bytes; false when it cannot be read.
