@@ -99,13 +99,13 @@ const char* levelName(int level) {
         case 2:
             return "ERROR";
         case 3:
-            return "WARN ";
+            return "WARN";
         case 4:
-            return "INFO ";
+            return "INFO";
         case 5:
             return "DEBUG";
         default:
-            return "LOG  ";
+            return "LOG";
     }
 }
 
