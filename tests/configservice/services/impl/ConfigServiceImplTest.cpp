@@ -101,6 +101,12 @@ TEST_F(ConfigServiceImplTest, KeysDifferingOnlyInLetterCaseShareOneObject) {
 TEST_F(ConfigServiceImplTest, OldKeyNameInAnyLetterCaseCreatesTheObjectUnderTheCurrentName) {
     onServicesThread([this]() {
         installAliases();
+        std::wstring realName = L"stale";
+        EXPECT_TRUE(service->isKeyAlias(L"TFTPSERVER1", realName));
+        EXPECT_EQ(L"TFTPPrimaryServer", realName);
+        EXPECT_FALSE(service->isKeyAlias(L"TFTPPrimaryServer", realName));
+        EXPECT_EQ(L"", realName);
+
         auto viaOldName = service->getConfig(L"tftpserver1");
         EXPECT_EQ(L"TFTPPrimaryServer", viaOldName->getKey());
         EXPECT_FALSE(viaOldName->getisDefined());

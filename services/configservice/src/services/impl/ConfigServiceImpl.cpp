@@ -42,7 +42,43 @@ ConfigServiceImpl::ConfigServiceImpl(std::shared_ptr<UnifiedFactory> factoryIn)
 
 ConfigServiceImpl::~ConfigServiceImpl() = default;
 
-void ConfigServiceImpl::initialize(std::shared_ptr<UnifiedFactory> /*factory*/) { configValues.clear(); }
+void ConfigServiceImpl::initialize(std::shared_ptr<UnifiedFactory> /*factory*/) { clearConfigs(); }
+
+// ---- Value cache ----------------------------------------------------------------
+
+std::size_t ConfigServiceImpl::KeyHash::operator()(std::wstring_view key) const {
+    // FNV-1a over the folded characters.
+    std::size_t hash = 14695981039346656037ull;
+    for (wchar_t c : key) {
+        hash ^= static_cast<std::size_t>(PTKCoreUtils::foldAscii(c));
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+bool ConfigServiceImpl::KeyEquals::operator()(std::wstring_view a, std::wstring_view b) const {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && PTKCoreUtils::foldAscii(a[i]) != PTKCoreUtils::foldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ConfigServiceImpl::insertConfig(const std::wstring& key, const std::shared_ptr<ConfigValueImpl>& object) {
+    auto inserted = configValues.emplace(key, object);
+    if (inserted.second) {
+        configValueIndex.emplace(std::wstring_view(inserted.first->first), inserted.first);
+    }
+}
+
+void ConfigServiceImpl::clearConfigs() {
+    configValueIndex.clear();
+    configValues.clear();
+}
 
 // ---- Lookup -----------------------------------------------------------------
 
@@ -51,32 +87,41 @@ std::shared_ptr<ConfigValue> ConfigServiceImpl::getConfig(const std::wstring& ke
     return findConfig(key);
 }
 
-bool ConfigServiceImpl::isKeyAlias(const std::wstring& key, std::wstring& realName) const {
+const std::wstring* ConfigServiceImpl::findKeyAlias(const std::wstring& key) const {
     auto found = keyAliases.find(key);
-    if (found == keyAliases.end()) {
+    return found == keyAliases.end() ? nullptr : &found->second;
+}
+
+bool ConfigServiceImpl::isKeyAlias(const std::wstring& key, std::wstring& realName) const {
+    const std::wstring* current = findKeyAlias(key);
+    if (!current) {
         realName.clear();
         return false;
     }
-    realName = found->second;
+    realName = *current;
     return true;
 }
 
 std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfigFromKey(const std::wstring& key) {
-    auto found = configValues.find(key);
-    if (found == configValues.end()) {
+    auto found = configValueIndex.find(std::wstring_view(key));
+    if (found == configValueIndex.end()) {
         return nullptr;
     }
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(found->second);
-    return found->second;
+    const std::shared_ptr<ConfigValueImpl>& object = found->second->second;
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(object);
+    return object;
 }
 
 std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfig(const std::wstring& key) {
-    std::wstring realName;
-    const bool aliased = isKeyAlias(key, realName);
+    // The current name is used in place in the alias table (isKeyAlias
+    // without its copy): this runs on every lookup and every change report.
+    // The table is not changed while this runs (services thread only).
+    const std::wstring* realName = findKeyAlias(key);
+    const bool aliased = realName != nullptr;
     bool foundViaAlias = false;
     std::shared_ptr<ConfigValueImpl> result;
     if (aliased) {
-        result = findConfigFromKey(realName);
+        result = findConfigFromKey(*realName);
         if (!result) {
             // An object cached under the old name itself is still honoured.
             result = findConfigFromKey(key);
@@ -93,19 +138,19 @@ std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfig(const std::wstrin
             const std::wstring shown =
                 isKeySensitive(key) ? ConfigStoreConstants::VALUE_HIDDEN : result->getValue();
             ZVF_LOG(logger, 4,
-                    L"findConfig key : [" + key + L"] is an alias for key : [" + realName +
+                    L"findConfig key : [" + key + L"] is an alias for key : [" + *realName +
                         L"] actual lookup done on this key - value : [" +
                         PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(PTKCoreUtils::toString(shown))) + L"]");
         }
         return result;
     }
     // Not cached: a new, undefined object under the current name.
-    return createConfig(aliased ? realName : key);
+    return createConfig(aliased ? *realName : key);
 }
 
 std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstring& key) {
     auto created = std::make_shared<ConfigValueImpl>(factory, key);
-    configValues.emplace(key, created);
+    insertConfig(key, created);
     return created;
 }
 
@@ -115,7 +160,7 @@ std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstr
                                                                  const std::wstring& originalValueStoreName) {
     auto created = std::make_shared<ConfigValueImpl>(factory, key, value, originalValue, isOverridden,
                                                      valueStoreName, originalValueStoreName);
-    configValues.emplace(key, created);
+    insertConfig(key, created);
     return created;
 }
 
@@ -138,7 +183,7 @@ void ConfigServiceImpl::setupConfigKeyAliases(const ConfigMap& aliases) {
 
 void ConfigServiceImpl::reset() {
     EnsureUpdateAccess(true);
-    configValues.clear();
+    clearConfigs();
 }
 
 // ---- Forwarding to the feature set ------------------------------------------

@@ -1,9 +1,12 @@
 #ifndef IMPL_CONFIGSERVICEIMPL_H
 #define IMPL_CONFIGSERVICEIMPL_H
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ConfigMap.h"
@@ -24,6 +27,11 @@ class ConfigValueImpl;
 // operations to the config feature set. A business object of the host: its
 // state is touched on the services thread only, asserted by each operation;
 // it has no lock of its own.
+//
+// The value cache is an ordered map (its order is that of getAllConfig and
+// the log dump) with a hash index over the same entries beside it, so that a
+// lookup costs the same with 20,000 keys cached as with 100: every lookup
+// and every change report goes through it.
 class ConfigServiceImpl : public ConfigServiceBaseImpl {
 public:
     // Key (ignoring case) to value object; iteration in case-insensitive key order.
@@ -68,6 +76,10 @@ public:
     // Replaces the alias table: old key name to current key name.
     void setupConfigKeyAliases(const ConfigMap& aliases);
 
+    // True, with the current name in realName, when key is an old key name
+    // (ignoring case); otherwise false with realName empty.
+    bool isKeyAlias(const std::wstring& key, std::wstring& realName) const;
+
     // The value object of a key, resolving old names; creates an undefined
     // one, cached under the current name, when the key is not cached.
     std::shared_ptr<ConfigValueImpl> findConfig(const std::wstring& key);
@@ -81,13 +93,31 @@ public:
                                                   const std::wstring& originalValueStoreName);
 
 private:
+    // Hash and equality of keys consistent with caseInsensitiveMapComparator:
+    // ASCII letters folded, everything else compared as it is.
+    struct KeyHash {
+        std::size_t operator()(std::wstring_view key) const;
+    };
+    struct KeyEquals {
+        bool operator()(std::wstring_view a, std::wstring_view b) const;
+    };
+    // Key of each cache entry (viewing the map's own key, which never moves)
+    // to the entry.
+    using ConfigValueIndex = std::unordered_map<std::wstring_view, ConfigValueMap::iterator, KeyHash, KeyEquals>;
+
     void initialize(std::shared_ptr<UnifiedFactory> factory);
-    // True, with the current name, when key is an old name.
-    bool isKeyAlias(const std::wstring& key, std::wstring& realName) const;
+    // Caches object under key unless an equal key is cached already.
+    void insertConfig(const std::wstring& key, const std::shared_ptr<ConfigValueImpl>& object);
+    // Empties the value cache.
+    void clearConfigs();
+    // The current name of an old name, in place in the alias table; null when
+    // key is no old name. The lookup path uses it to avoid copying the name.
+    const std::wstring* findKeyAlias(const std::wstring& key) const;
     // The cached object of key with the FIPS rule applied, or empty.
     std::shared_ptr<ConfigValueImpl> findConfigFromKey(const std::wstring& key);
 
     ConfigValueMap configValues;              // value cache
+    ConfigValueIndex configValueIndex;        // the same entries, hashed
     ConfigKeySet sensitiveKeys;               // shown as "VALUE_HIDDEN"
     ConfigMap keyAliases;                     // old key name -> current key name
     std::shared_ptr<UnifiedFactory> factory;  // reaches the feature set; handed to each value object

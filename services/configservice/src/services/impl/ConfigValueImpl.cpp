@@ -43,8 +43,12 @@ void ConfigValueImpl::initialize(const std::wstring& key, const std::wstring& va
 
 std::wstring ConfigValueImpl::getValue() {
     std::wstring value = ConfigValueBaseImpl::getValue();
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(getKey(), value);
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(KeyProperty, value);
     return value;
+}
+
+bool ConfigValueImpl::isKey(const std::wstring& key) const {
+    return KeyProperty.size() == key.size() && PTKCoreUtils::caseInsensitiveStringCompare(KeyProperty, key) == 0;
 }
 
 bool ConfigValueImpl::equals(const std::wstring& value) {
@@ -78,27 +82,30 @@ void ConfigValueImpl::silentUpdate(const std::wstring& value, const std::wstring
                                    bool isDefined, const std::wstring& valueStoreName,
                                    const std::wstring& originalValueStoreName) {
     EnsureUpdateAccess(true);
+    // Value is compared as clients read it (after the FIPS rule); the other
+    // parts are compared with the fields in place, which is what their
+    // getters would return.
     if (!PTKCoreUtils::caseInsensitiveStringEquals(getValue(), value)) {
         setValue(value);
         valueFireRequired = true;
     }
-    if (!PTKCoreUtils::caseInsensitiveStringEquals(getOriginalValue(), originalValue)) {
+    if (!PTKCoreUtils::caseInsensitiveStringEquals(OriginalValueProperty, originalValue)) {
         setOriginalValue(originalValue);
         originalValueFireRequired = true;
     }
-    if (getisOverridden() != isOverridden) {
+    if (isOverriddenProperty != isOverridden) {
         setisOverridden(isOverridden);
         isOverriddenFireRequired = true;
     }
-    if (getisDefined() != isDefined) {
+    if (isDefinedProperty != isDefined) {
         setisDefined(isDefined);
         isDefinedFireRequired = true;
     }
-    if (getValueStoreName() != valueStoreName) {
+    if (ValueStoreNameProperty != valueStoreName) {
         setValueStoreName(valueStoreName);
         valueStoreNameFireRequired = true;
     }
-    if (getOriginalValueStoreName() != originalValueStoreName) {
+    if (OriginalValueStoreNameProperty != originalValueStoreName) {
         setOriginalValueStoreName(originalValueStoreName);
         originalValueStoreNameFireRequired = true;
     }

@@ -52,6 +52,11 @@ public:
     // flag.
     void fireRequired();
 
+    // True when key names this object's key, ignoring case. Compares in place,
+    // without the copy of getKey(): it runs on every cache hit of the service
+    // (FIPS rule), whose lookup has asserted update access already.
+    bool isKey(const std::wstring& key) const;
+
 private:
     bool valueFireRequired = false;
     bool originalValueFireRequired = false;

@@ -4,7 +4,6 @@
 #include "ConfigStoreConstants.h"
 #include "ConfigValueImpl.h"
 #include "DisableP2PCallOnFips.h"
-#include "PTKCoreUtils/StringUtils.h"
 #include "zvf/common/FipsUtils.h"
 
 namespace ZVFUnified {
@@ -15,7 +14,7 @@ void DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(std::shared_ptr<Confi
     }
     // Applied to every cache hit of the service: the key is compared first,
     // so FIPS mode is asked only for the one key it concerns.
-    if (!PTKCoreUtils::caseInsensitiveStringEquals(object->getKey(), ConfigStoreConstants::Keys::Telephony_P2P_Enabled)) {
+    if (!object->isKey(ConfigStoreConstants::Keys::Telephony_P2P_Enabled)) {
         return;
     }
     if (zvf::common::FipsUtils::isFipsEnabled()) {

@@ -41,7 +41,9 @@ public:
     void removeObserver(std::weak_ptr<ConfigServiceObserver> observer) override;
     std::shared_ptr<ConfigServiceNotifiers> getConfigServiceNotifiers() override;
 
-private:
+protected:
+    // The property fields; the implementation class reads them directly where a
+    // getter's copy would be wasted (after asserting update access itself).
     ZVF_CONFIG_SERVICE_PROPERTIES(ZVF_BO_FIELD)
 };
 

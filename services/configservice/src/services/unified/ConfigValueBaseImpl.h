@@ -55,7 +55,8 @@ protected:
         return filterObservers<T>(observers, &others);
     }
 
-private:
+    // The property fields; the implementation class reads them directly where a
+    // getter's copy would be wasted (after asserting update access itself).
     ZVF_CONFIG_VALUE_PROPERTIES(ZVF_BO_FIELD)
 };
 
