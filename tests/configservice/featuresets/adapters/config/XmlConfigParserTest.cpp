@@ -63,6 +63,11 @@ TEST_F(XmlConfigParserTest, TextAndCdataPiecesAreJoinedThenTrimmed) {
     EXPECT_EQ(3u, values.size());
 }
 
+TEST_F(XmlConfigParserTest, NonAsciiNamesAndValuesAreDecodedFromUtf8) {
+    ASSERT_TRUE(read("<r><g><Gr\xc3\xbc\xc3\x9f" "E>W\xc3\xa9rt \xe2\x82\xac</Gr\xc3\xbc\xc3\x9f" "E></g></r>"));
+    EXPECT_EQ((ConfigMap{{L"gr\u00fc\u00dfe", L"W\u00e9rt \u20ac"}}), values);
+}
+
 TEST_F(XmlConfigParserTest, StructuredContentIsTheWholeDumpedElement) {
     ASSERT_TRUE(read("<r><g><Mixed>x <!--note--> y</Mixed><Tree a=\"1\"><i>v</i>&amp;</Tree></g></r>"));
     EXPECT_EQ(L"<Mixed>x <!--note--> y</Mixed>", values[L"mixed"]);

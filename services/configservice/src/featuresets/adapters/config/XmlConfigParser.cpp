@@ -1,6 +1,8 @@
 #include "XmlConfigParser.h"
 
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include <libxml/xmlwriter.h>
 
@@ -26,6 +28,8 @@ ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-XmlConfigParser");
 
 const char* const URL_PROVISIONING_STORE_NAME = "UrlProvisioningConfigStore";
 
+const caseInsensitiveMapComparator less;
+
 struct TextWriterFreer {
     void operator()(xmlTextWriterPtr writer) const {
         if (writer != nullptr) {
@@ -49,9 +53,36 @@ std::wstring bothFileNames(const std::string& path) {
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
+// UTF-8 to wide text. Configuration keys and most values are ASCII, which
+// widens byte for byte; anything else goes through the host's conversion,
+// which gives the same result for ASCII.
+std::wstring widen(const char* data, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(data[i]) >= 0x80) {
+            std::string copy(data, length);
+            std::wstring wide = PTKCoreUtils::toWideString(copy);
+            zvf::SecureStringUtils::ZVFZeroString(copy);  // the text may be a secret
+            return wide;
+        }
+    }
+    return std::wstring(data, data + length);
+}
+
+// Whether the entry is named by one of the two password keys (any letter
+// case). Asked for every entry, so it compares the narrow name and rejects
+// on length before converting anything.
 bool isWellKnownSensitiveEntry(xmlNodePtr node) {
-    return node->name != nullptr &&
-           SensitiveKeySecuringUtility::isWellKnownSensitiveKey(PTKCoreUtils::toWideString(text(node->name)));
+    if (node->name == nullptr) {
+        return false;
+    }
+    const std::size_t length = static_cast<std::size_t>(xmlStrlen(node->name));
+    for (const std::wstring& key : SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS) {
+        if (key.size() == length &&
+            SensitiveKeySecuringUtility::isWellKnownSensitiveKey(PTKCoreUtils::toWideString(text(node->name)))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Overwrites the buffer's whole allocation before it is freed: it held a
@@ -211,11 +242,22 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
         if (entry->type != XML_ELEMENT_NODE || entry->name == nullptr) {
             continue;
         }
-        std::wstring key = PTKCoreUtils::toLowercase(PTKCoreUtils::toWideString(text(entry->name)));
+        // Lower-cased in place with the host's case folding (what
+        // toLowercase does), saving a copy per entry.
+        std::wstring key = widen(text(entry->name), static_cast<std::size_t>(xmlStrlen(entry->name)));
+        for (wchar_t& c : key) {
+            c = PTKCoreUtils::foldAscii(c);
+        }
         // The first occurrence wins, so that a later duplicate in a server
-        // document cannot override an earlier one.
-        if (configMap.find(key) != configMap.end()) {
-            continue;
+        // document cannot override an earlier one. Documents we wrote list
+        // their keys in map order, so a key after the last one held is
+        // checked with a single comparison and appended at the end.
+        ConfigMap::iterator position = configMap.end();
+        if (!configMap.empty() && !less(std::prev(configMap.end())->first, key)) {
+            position = configMap.lower_bound(key);
+            if (position != configMap.end() && !less(key, position->first)) {
+                continue;
+            }
         }
         bool structured = false;
         for (xmlNodePtr child = entry->children; child != nullptr; child = child->next) {
@@ -225,14 +267,16 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
             }
         }
         std::string narrow = structured ? extractXmlStringFromXmlNode(doc.get(), entry) : extractStringFromXmlNode(entry);
-        std::wstring value = PTKCoreUtils::toWideString(narrow);
+        std::wstring value = widen(narrow.data(), narrow.size());
         zvf::SecureStringUtils::ZVFZeroString(narrow);
         DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
-        configMap[key] = value;
-        zvf::SecureStringUtils::ZVFZeroWstring(value);
-        if (parseSensitiveAttribute(entry)) {
+        const bool sensitive = parseSensitiveAttribute(entry);
+        if (sensitive) {
             sensitiveKeys.insert(key);
         }
+        // The value moves into the map: no copy of it is left behind.
+        configMap.emplace_hint(position, std::move(key), std::move(value));
+        zvf::SecureStringUtils::ZVFZeroWstring(value);
     }
 }
 
