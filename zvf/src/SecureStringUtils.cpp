@@ -15,7 +15,16 @@ __attribute__((noinline)) void SecureStringUtils::guaranteed_memset(void* ptr, i
     if (ptr == nullptr || length == 0) {
         return;
     }
-    std::memset(ptr, value, length);
+    // Byte-by-byte stores in a function that is never inlined; the empty
+    // assembler statement that "reads" the buffer afterwards tells the
+    // optimiser the bytes are used, so the stores cannot be dropped as dead
+    // even when the caller frees the buffer next. The loop itself may still
+    // be vectorised, which keeps wiping as fast as memset.
+    unsigned char* bytes = static_cast<unsigned char*>(ptr);
+    const unsigned char byte = static_cast<unsigned char>(value);
+    for (size_t i = 0; i < length; ++i) {
+        bytes[i] = byte;
+    }
     __asm__ __volatile__("" : : "r"(ptr) : "memory");
 }
 
