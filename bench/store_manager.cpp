@@ -62,15 +62,16 @@ std::wstring mixCase(const std::wstring& key, std::mt19937& random) {
     return mixed;
 }
 
-// An immutable read-only store over a map: no lock, the FIPS rule on its
-// answers, as the bootstrap and device-management stores behave.
+// An immutable read-only store over a shared map: no lock, the FIPS rule on
+// its answers, as the bootstrap and device-management stores behave. The
+// floor walks the very same maps.
 class FixedConfigStore : public ConfigStore {
 public:
-    FixedConfigStore(std::string name, int priority, ConfigMap values)
+    FixedConfigStore(std::string name, int priority, std::shared_ptr<const ConfigMap> values)
         : name(std::move(name)), priority(priority), values(std::move(values)) {}
     bool getValue(const std::wstring& key, std::wstring& value) override {
-        auto it = values.find(key);
-        if (it == values.end()) {
+        auto it = values->find(key);
+        if (it == values->end()) {
             value.clear();
             ZVFUnified::DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
             return false;
@@ -82,8 +83,8 @@ public:
     bool storeValue(const std::wstring&, const std::wstring&) override { return false; }
     std::vector<std::wstring> getKeys() override {
         std::vector<std::wstring> keys;
-        keys.reserve(values.size());
-        for (const auto& entry : values) {
+        keys.reserve(values->size());
+        for (const auto& entry : *values) {
             keys.push_back(entry.first);
         }
         return keys;
@@ -101,7 +102,7 @@ public:
 private:
     std::string name;
     int priority;
-    ConfigMap values;
+    std::shared_ptr<const ConfigMap> values;
 };
 
 // The feature set's role, reduced to taking the arguments.
@@ -117,10 +118,10 @@ public:
     uint64_t reports = 0;
 };
 
-ConfigMap storeValues(int store, int keys) {
-    ConfigMap values;
+std::shared_ptr<const ConfigMap> storeValues(int store, int keys) {
+    auto values = std::make_shared<ConfigMap>();
     for (int i = 0; i < keys; ++i) {
-        values.emplace(keyName(store, i), L"value-" + std::to_wstring(store) + L"-" + std::to_wstring(i));
+        values->emplace(keyName(store, i), L"value-" + std::to_wstring(store) + L"-" + std::to_wstring(i));
     }
     return values;
 }
@@ -128,7 +129,7 @@ ConfigMap storeValues(int store, int keys) {
 std::string storeName(int store) { return "BenchConfigStore" + std::to_string(store); }
 
 struct Stores {
-    std::vector<ConfigMap> maps;  // one per store, for the floor
+    std::vector<std::shared_ptr<const ConfigMap>> maps;  // one per store
     std::vector<std::wstring> queries;
 };
 
@@ -153,7 +154,7 @@ std::unique_ptr<ConfigStoreManager> makeManager(const Stores& stores, bool locke
         const int priority = 100 + static_cast<int>(s) * 10;
         if (lockedStores) {
             auto store = std::make_shared<InMemoryConfigStore>(storeName(static_cast<int>(s)), priority);
-            for (const auto& entry : stores.maps[s]) {
+            for (const auto& entry : *stores.maps[s]) {
                 store->storeValue(entry.first, entry.second);
             }
             manager->addStore(store);
@@ -192,9 +193,9 @@ void runFloor(benchmark::State& state, bool miss) {
     for (auto _ : state) {
         const std::wstring& key = stores.queries[q];
         bool found = false;
-        for (const ConfigMap& map : stores.maps) {
-            auto it = map.find(key);
-            if (it != map.end()) {
+        for (const auto& map : stores.maps) {
+            auto it = map->find(key);
+            if (it != map->end()) {
                 value = it->second;
                 found = true;
                 break;
@@ -230,7 +231,8 @@ void AddStore(benchmark::State& state) {
     // administrator stores behind it.
     std::vector<std::shared_ptr<ConfigStore>> background;
     auto user = std::make_shared<InMemoryConfigStore>("LocalFileConfigStore", 20);
-    for (const auto& entry : storeValues(20, kKeysPerStore)) {
+    const std::shared_ptr<const ConfigMap> userValues = storeValues(20, kKeysPerStore);
+    for (const auto& entry : *userValues) {
         user->storeValue(entry.first, entry.second);
     }
     background.push_back(user);

@@ -212,6 +212,11 @@ bool ConfigStoreManager::isInMemoryConfigStore(std::string name) {
 bool ConfigStoreManager::getValueFromStores(const std::wstring& key, std::wstring& value, std::wstring& storeName,
                                             bool skipLocal, const std::string& storeFilter) {
     zvf::ScopedLock lock(storeListLock);
+    return walkStores(key, value, storeName, skipLocal, storeFilter);
+}
+
+bool ConfigStoreManager::walkStores(const std::wstring& key, std::wstring& value, std::wstring& storeName,
+                                    bool skipLocal, const std::string& storeFilter) {
     bool found = false;
     value.clear();
     for (const auto& store : stores) {
@@ -239,20 +244,20 @@ bool ConfigStoreManager::getValue(const std::wstring& key, std::wstring& value, 
     std::wstring otherName;  // the current name of an old key, or the old name of a current one
     bool found = false;
     if (isKeyAlias(key, otherName)) {
-        found = getValueFromStores(otherName, value, storeName, skipLocal, storeFilter);
+        found = walkStores(otherName, value, storeName, skipLocal, storeFilter);
         if (found) {
             note = Note::Renamed;
         } else {
             // A value still stored under the old name is honoured.
-            found = getValueFromStores(key, value, storeName, skipLocal, storeFilter);
+            found = walkStores(key, value, storeName, skipLocal, storeFilter);
             if (found) {
                 foundViaAlias = true;
             }
         }
     } else {
-        found = getValueFromStores(key, value, storeName, skipLocal, storeFilter);
+        found = walkStores(key, value, storeName, skipLocal, storeFilter);
         if (!found && hasKeyAlias(key, otherName)) {
-            found = getValueFromStores(otherName, value, storeName, skipLocal, storeFilter);
+            found = walkStores(otherName, value, storeName, skipLocal, storeFilter);
             if (found) {
                 foundViaAlias = true;
                 note = Note::Legacy;

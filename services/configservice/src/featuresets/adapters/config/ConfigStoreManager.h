@@ -166,6 +166,9 @@ public:
                                             const std::shared_ptr<ConfigStore>& b);
 
 private:
+    // getValueFromStores without taking the lock: the caller holds it.
+    bool walkStores(const std::wstring& key, std::wstring& value, std::wstring& storeName, bool skipLocal,
+                    const std::string& storeFilter);
     // Queues store->persistValues() on the task dispatcher, keeping the
     // store alive until it has run.
     void queuePersistValues(const std::shared_ptr<ConfigStore>& store);
