@@ -21,14 +21,6 @@ std::string decrypt(const std::wstring& secured) {
     return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
 }
 
-TEST(SensitiveKeySecuringUtilityTest, WellKnownKeysAreTheTwoPasswordKeysInOrder) {
-    ASSERT_EQ(2u, SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS.size());
-    EXPECT_EQ(L"ConnectionPassword", SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[0]);
-    EXPECT_EQ(L"BDIConnectionPassword", SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[1]);
-    EXPECT_EQ(SensitiveKeySecuringUtility::EDI_PSW_KEY, SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[0]);
-    EXPECT_EQ(SensitiveKeySecuringUtility::BDI_PSW_KEY, SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS[1]);
-}
-
 TEST(SensitiveKeySecuringUtilityTest, PasswordValuesBecomeEncryptedBase64AndOtherValuesStay) {
     ConfigMap values{{L"connectionpassword", L"p\u00e4ss 1"}, {L"BDICONNECTIONPASSWORD", L"second"},
                      {L"ConnectionUsername", L"user"}};
