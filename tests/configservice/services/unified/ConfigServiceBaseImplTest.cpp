@@ -177,13 +177,4 @@ TEST_F(ConfigServiceBaseImplTest, InfoChangeFiresOnlyTheNotifiersOfTheConfigServ
     EXPECT_EQ((std::vector<std::string>{"fn:ConfigReady"}), *log);
 }
 
-TEST_F(ConfigServiceBaseImplTest, NamesItsInterfaceAndHasNoBulkUpdate) {
-    onServicesThread([this]() {
-        EXPECT_EQ("ConfigService", service->getInterfaceName());
-        EXPECT_EQ("UnifiedServiceImpl", service->getClassName());
-        EXPECT_FALSE(service->getBulkUpdateInProgress());
-        EXPECT_EQ("ConfigServiceObserver", addRecordingObserver("a")->getInterfaceName());
-    });
-}
-
 }  // namespace

@@ -149,12 +149,4 @@ TEST_F(ConfigValueBaseImplTest, RemovedObserverIsNoLongerCalled) {
     EXPECT_EQ((std::vector<std::string>{"fn:Value"}), *log);
 }
 
-TEST_F(ConfigValueBaseImplTest, NamesItsInterface) {
-    onServicesThread([this]() {
-        EXPECT_EQ("ConfigValue", value->getInterfaceName());
-        listenToEverything();
-        EXPECT_EQ("ConfigValueObserver", observer->getInterfaceName());
-    });
-}
-
 }  // namespace

@@ -28,14 +28,6 @@ protected:
     std::shared_ptr<UnifiedServiceImpl> service;
 };
 
-TEST_F(UnifiedServiceImplTest, IsNeverInBulkUpdateAndNamesItself) {
-    onServicesThread([this]() {
-        EXPECT_FALSE(service->getBulkUpdateInProgress());
-        EXPECT_EQ("UnifiedServiceImpl", service->getClassName());
-        EXPECT_EQ("UnifiedService", service->getInterfaceName());
-    });
-}
-
 TEST_F(UnifiedServiceImplTest, NotifiersObjectObservesTheServiceAndFiresOnlyItsOwnNotifierOnInfoChange) {
     std::vector<std::string> log;
     onServicesThread([this, &log]() {

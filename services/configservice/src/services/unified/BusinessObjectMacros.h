@@ -23,8 +23,8 @@
 
 // ---- Base implementation of a business object ----------------------------
 
-// Getter and setter in turn (virtual, in this order), then the fire
-// operation (not virtual).
+// Getter and setter in turn (virtual, in this order; the getter implements
+// the interface's), then the fire operation (not virtual).
 #define ZVF_BO_ACCESSORS_DECLARE(Name, Type) \
     Type get##Name() override;               \
     virtual void set##Name(Type value);      \
