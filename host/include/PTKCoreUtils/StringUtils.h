@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "NuvrixHostExport.h"
 
 // String helpers of the host. Behaviour does not depend on the process
@@ -26,7 +30,28 @@ inline int caseInsensitiveStringCompare(const std::wstring& a, const std::wstrin
     const std::size_t na = a.size();
     const std::size_t nb = b.size();
     const std::size_t n = na < nb ? na : nb;
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+#if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
+    // Four characters at a time: blocks that are equal, or equal once ASCII
+    // letters are folded, are skipped; the scalar loop below settles the
+    // block that differs.
+    const __m128i beforeA = _mm_set1_epi32(L'A' - 1);
+    const __m128i afterZ = _mm_set1_epi32(L'Z' + 1);
+    const __m128i caseBit = _mm_set1_epi32(32);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pa + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pb + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(va, vb)) == 0xFFFF) {
+            continue;
+        }
+        const __m128i ua = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(va, beforeA), _mm_cmplt_epi32(va, afterZ)), caseBit);
+        const __m128i ub = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(vb, beforeA), _mm_cmplt_epi32(vb, afterZ)), caseBit);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_add_epi32(va, ua), _mm_add_epi32(vb, ub))) != 0xFFFF) {
+            break;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
         wchar_t ca = pa[i];
         wchar_t cb = pb[i];
         if (ca == cb) {
