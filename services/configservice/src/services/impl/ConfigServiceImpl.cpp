@@ -82,7 +82,7 @@ void ConfigServiceImpl::clearConfigs() {
 
 // ---- Lookup -----------------------------------------------------------------
 
-std::shared_ptr<ConfigValue> ConfigServiceImpl::getConfig(const std::wstring& key) {
+std::shared_ptr<ConfigValue> ConfigServiceImpl::getConfig(std::wstring key) {
     EnsureUpdateAccess(true);
     return findConfig(key);
 }
@@ -174,7 +174,7 @@ std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> ConfigServiceImpl::ge
     return all;
 }
 
-bool ConfigServiceImpl::isKeySensitive(const std::wstring& key) { return sensitiveKeys.count(key) != 0; }
+bool ConfigServiceImpl::isKeySensitive(std::wstring key) { return sensitiveKeys.count(key) != 0; }
 
 void ConfigServiceImpl::setupConfigKeyAliases(const ConfigMap& aliases) {
     EnsureUpdateAccess(true);
@@ -190,42 +190,42 @@ void ConfigServiceImpl::reset() {
 // The feature set is looked up on every call and never kept: the host may
 // replace or drop it.
 
-void ConfigServiceImpl::setConfig(const std::wstring& key, const std::wstring& value) {
+void ConfigServiceImpl::setConfig(std::wstring key, std::wstring value) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         featureSet->setConfig(key, value);
     }
 }
 
-void ConfigServiceImpl::setInMemoryConfig(const std::wstring& key, const std::wstring& value) {
+void ConfigServiceImpl::setInMemoryConfig(std::wstring key, std::wstring value) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         featureSet->setInMemoryConfig(key, value);
     }
 }
 
-void ConfigServiceImpl::setMdmConfig(const std::string& text) {
+void ConfigServiceImpl::setMdmConfig(std::string text) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         featureSet->setMdmConfig(text);
     }
 }
 
-void ConfigServiceImpl::setKeySensitive(const std::wstring& key) {
+void ConfigServiceImpl::setKeySensitive(std::wstring key) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         featureSet->setKeySensitive(key);
     }
 }
 
-void ConfigServiceImpl::resetConfig(const std::wstring& key) {
+void ConfigServiceImpl::resetConfig(std::wstring key) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         featureSet->resetConfig(key);
     }
 }
 
-bool ConfigServiceImpl::removeConfigStoreAndCache(const std::wstring& storeName) {
+bool ConfigServiceImpl::removeConfigStoreAndCache(std::wstring storeName) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         return featureSet->removeConfigStore(PTKCoreUtils::toString(storeName));
@@ -247,7 +247,7 @@ void ConfigServiceImpl::refreshConfigFeatureSet() {
     }
 }
 
-bool ConfigServiceImpl::setUrlProvisioningData(const std::wstring& data) {
+bool ConfigServiceImpl::setUrlProvisioningData(std::wstring data) {
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         return featureSet->setUrlProvisioningData(data);
     }
@@ -261,7 +261,7 @@ bool ConfigServiceImpl::resetAllowUriProvisioningData() {
     return false;
 }
 
-std::wstring ConfigServiceImpl::getValueFromConfigStore(const std::string& storeName, const std::wstring& key) {
+std::wstring ConfigServiceImpl::getValueFromConfigStore(std::string storeName, std::wstring key) {
     EnsureUpdateAccess(true);
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         return featureSet->getValueFromConfigStore(storeName, key);
@@ -280,10 +280,10 @@ std::wstring ConfigServiceImpl::getAllConfigForPRT() {
 
 // ---- Change notification and readiness --------------------------------------
 
-void ConfigServiceImpl::OnConfigChanged(const std::wstring& key, const std::wstring& value,
-                                        const std::wstring& originalValue, bool isOverridden, bool isDefined,
-                                        const std::wstring& valueStoreName,
-                                        const std::wstring& originalValueStoreName, bool silent) {
+void ConfigServiceImpl::OnConfigChanged(std::wstring key, std::wstring value,
+                                        std::wstring originalValue, bool isOverridden, bool isDefined,
+                                        std::wstring valueStoreName,
+                                        std::wstring originalValueStoreName, bool silent) {
     EnsureUpdateAccess(true);
     std::shared_ptr<ConfigValueImpl> object = findConfig(key);
     if (silent) {
@@ -293,12 +293,12 @@ void ConfigServiceImpl::OnConfigChanged(const std::wstring& key, const std::wstr
     }
 }
 
-void ConfigServiceImpl::FireIfRequired(const std::wstring& key) {
+void ConfigServiceImpl::FireIfRequired(std::wstring key) {
     EnsureUpdateAccess(true);
     findConfig(key)->fireRequired();
 }
 
-void ConfigServiceImpl::updateSensitiveKeyList(const std::wstring& key) {
+void ConfigServiceImpl::updateSensitiveKeyList(std::wstring key) {
     EnsureUpdateAccess(true);
     sensitiveKeys.insert(key);
 }

@@ -41,21 +41,21 @@ public:
     ~ConfigServiceImpl() override;
 
     // ConfigService:
-    std::shared_ptr<ConfigValue> getConfig(const std::wstring& key) override;
-    void setConfig(const std::wstring& key, const std::wstring& value) override;
-    void setInMemoryConfig(const std::wstring& key, const std::wstring& value) override;
-    void setMdmConfig(const std::string& text) override;
+    std::shared_ptr<ConfigValue> getConfig(std::wstring key) override;
+    void setConfig(std::wstring key, std::wstring value) override;
+    void setInMemoryConfig(std::wstring key, std::wstring value) override;
+    void setMdmConfig(std::string text) override;
     std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> getAllConfig() override;
-    void resetConfig(const std::wstring& key) override;
-    bool removeConfigStoreAndCache(const std::wstring& storeName) override;
+    void resetConfig(std::wstring key) override;
+    bool removeConfigStoreAndCache(std::wstring storeName) override;
     void removeAllCachedConfigStores() override;
     void logConfig() override;
-    void setKeySensitive(const std::wstring& key) override;
-    bool isKeySensitive(const std::wstring& key) override;
-    bool setUrlProvisioningData(const std::wstring& data) override;
+    void setKeySensitive(std::wstring key) override;
+    bool isKeySensitive(std::wstring key) override;
+    bool setUrlProvisioningData(std::wstring data) override;
     bool resetAllowUriProvisioningData() override;
     std::wstring getAllConfigForPRT() override;
-    std::wstring getValueFromConfigStore(const std::string& storeName, const std::wstring& key) override;
+    std::wstring getValueFromConfigStore(std::string storeName, std::wstring key) override;
 
     // Offered to the host: logs at debug level, nothing else.
     virtual void configDownloadFailed();
@@ -66,13 +66,13 @@ public:
 
     // Entry points of the feature set (services thread). A change report:
     // silent stores and flags the changes, otherwise they fire at once.
-    void OnConfigChanged(const std::wstring& key, const std::wstring& value, const std::wstring& originalValue,
-                         bool isOverridden, bool isDefined, const std::wstring& valueStoreName,
-                         const std::wstring& originalValueStoreName, bool silent);
+    void OnConfigChanged(std::wstring key, std::wstring value, std::wstring originalValue,
+                         bool isOverridden, bool isDefined, std::wstring valueStoreName,
+                         std::wstring originalValueStoreName, bool silent);
     // Fires what earlier silent reports of the key flagged.
-    void FireIfRequired(const std::wstring& key);
+    void FireIfRequired(std::wstring key);
     // Adds a key to the sensitive-key set (once, ignoring case).
-    void updateSensitiveKeyList(const std::wstring& key);
+    void updateSensitiveKeyList(std::wstring key);
     // Replaces the alias table: old key name to current key name.
     void setupConfigKeyAliases(const ConfigMap& aliases);
 

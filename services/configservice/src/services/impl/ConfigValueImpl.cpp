@@ -9,14 +9,14 @@
 
 namespace ZVFUnified {
 
-ConfigValueImpl::ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, const std::wstring& key)
+ConfigValueImpl::ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, std::wstring key)
     : ConfigValueBaseImpl(std::move(factory)) {
     initialize(key, std::wstring(), std::wstring(), false, false, std::wstring(), std::wstring());
 }
 
-ConfigValueImpl::ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, const std::wstring& key,
-                                 const std::wstring& value, const std::wstring& originalValue, bool isOverridden,
-                                 const std::wstring& valueStoreName, const std::wstring& originalValueStoreName)
+ConfigValueImpl::ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, std::wstring key,
+                                 std::wstring value, std::wstring originalValue, bool isOverridden,
+                                 std::wstring valueStoreName, std::wstring originalValueStoreName)
     : ConfigValueBaseImpl(std::move(factory)) {
     initialize(key, value, originalValue, isOverridden, true, valueStoreName, originalValueStoreName);
 }
@@ -51,11 +51,11 @@ bool ConfigValueImpl::isKey(const std::wstring& key) const {
     return KeyProperty.size() == key.size() && PTKCoreUtils::caseInsensitiveStringCompare(KeyProperty, key) == 0;
 }
 
-bool ConfigValueImpl::equals(const std::wstring& value) {
+bool ConfigValueImpl::equals(std::wstring value) {
     return PTKCoreUtils::caseInsensitiveStringEquals(getValue(), value);
 }
 
-void ConfigValueImpl::setConfig(const std::wstring& value) {
+void ConfigValueImpl::setConfig(std::wstring value) {
     EnsureUpdateAccess(true);
     if (std::shared_ptr<ConfigFeatureSet> featureSet = unifiedFactory->getFeatureSet<ConfigFeatureSet>()) {
         featureSet->setConfig(getKey(), value);

@@ -19,18 +19,18 @@ class UnifiedFactory;
 class ConfigValueImpl : public ConfigValueBaseImpl {
 public:
     // Undefined: all texts empty, both flags false.
-    ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, const std::wstring& key);
+    ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, std::wstring key);
     // Defined, with the given state.
-    ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, const std::wstring& key, const std::wstring& value,
-                    const std::wstring& originalValue, bool isOverridden, const std::wstring& valueStoreName,
-                    const std::wstring& originalValueStoreName);
+    ConfigValueImpl(std::shared_ptr<UnifiedFactory> factory, std::wstring key, std::wstring value,
+                    std::wstring originalValue, bool isOverridden, std::wstring valueStoreName,
+                    std::wstring originalValueStoreName);
     ~ConfigValueImpl() override;
 
     // ConfigValue:
     // The stored value, "false" for the peer-to-peer key in FIPS mode.
     std::wstring getValue() override;
-    void setConfig(const std::wstring& value) override;
-    bool equals(const std::wstring& value) override;
+    void setConfig(std::wstring value) override;
+    bool equals(std::wstring value) override;
     void reset() override;
     bool isValueLocal() override;
 

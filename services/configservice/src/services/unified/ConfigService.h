@@ -32,26 +32,26 @@ public:
     // getConfigReady().
     ZVF_CONFIG_SERVICE_PROPERTIES(ZVF_BO_INTERFACE_GETTER)
     // The value object of a key (old key names resolved); never empty.
-    virtual std::shared_ptr<ConfigValue> getConfig(const std::wstring& key) = 0;
-    virtual void setConfig(const std::wstring& key, const std::wstring& value) = 0;
-    virtual void setInMemoryConfig(const std::wstring& key, const std::wstring& value) = 0;
-    virtual void setMdmConfig(const std::string& text) = 0;
+    virtual std::shared_ptr<ConfigValue> getConfig(std::wstring key) = 0;
+    virtual void setConfig(std::wstring key, std::wstring value) = 0;
+    virtual void setInMemoryConfig(std::wstring key, std::wstring value) = 0;
+    virtual void setMdmConfig(std::string text) = 0;
     // Every value object known to the service, in key order. Any thread.
     virtual std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> getAllConfig() = 0;
-    virtual void resetConfig(const std::wstring& key) = 0;
-    virtual bool removeConfigStoreAndCache(const std::wstring& storeName) = 0;
+    virtual void resetConfig(std::wstring key) = 0;
+    virtual bool removeConfigStoreAndCache(std::wstring storeName) = 0;
     virtual void removeAllCachedConfigStores() = 0;
     // Writes every known value, with provenance, to the log.
     virtual void logConfig() = 0;
-    virtual void setKeySensitive(const std::wstring& key) = 0;
-    virtual bool isKeySensitive(const std::wstring& key) = 0;
+    virtual void setKeySensitive(std::wstring key) = 0;
+    virtual bool isKeySensitive(std::wstring key) = 0;
     // Any thread.
-    virtual bool setUrlProvisioningData(const std::wstring& data) = 0;
+    virtual bool setUrlProvisioningData(std::wstring data) = 0;
     // Any thread.
     virtual bool resetAllowUriProvisioningData() = 0;
     // The problem-report document of the configuration.
     virtual std::wstring getAllConfigForPRT() = 0;
-    virtual std::wstring getValueFromConfigStore(const std::string& storeName, const std::wstring& key) = 0;
+    virtual std::wstring getValueFromConfigStore(std::string storeName, std::wstring key) = 0;
 };
 
 }  // namespace ZVFUnified

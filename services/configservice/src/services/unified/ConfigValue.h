@@ -32,9 +32,9 @@ public:
     ZVF_CONFIG_VALUE_PROPERTIES(ZVF_BO_INTERFACE_GETTER)
     // Writes the value for this key to the first writable store; the object
     // changes when the store manager reports the write back.
-    virtual void setConfig(const std::wstring& value) = 0;
+    virtual void setConfig(std::wstring value) = 0;
     // True when the value equals the given text ignoring case.
-    virtual bool equals(const std::wstring& value) = 0;
+    virtual bool equals(std::wstring value) = 0;
     // Removes the value of this key from the writable stores.
     virtual void reset() = 0;
     // True when the effective value is not the administrator's own.
