@@ -56,27 +56,6 @@ protected:
     std::shared_ptr<Events> log = std::make_shared<Events>();
 };
 
-TEST_F(ConfigValueImplTest, UndefinedFormStartsEmptyAndDefinedFormCarriesItsState) {
-    onServicesThread([this]() {
-        ConfigValueImpl undefined(factory, L"Missing");
-        EXPECT_EQ(L"Missing", undefined.getKey());
-        EXPECT_EQ(L"", undefined.getValue());
-        EXPECT_EQ(L"", undefined.getOriginalValue());
-        EXPECT_FALSE(undefined.getisOverridden());
-        EXPECT_FALSE(undefined.getisDefined());
-        EXPECT_EQ(L"", undefined.getValueStoreName());
-        EXPECT_EQ(L"", undefined.getOriginalValueStoreName());
-
-        ConfigValueImpl defined(factory, L"Feature", L"on", L"off", true, L"User", L"Admin");
-        EXPECT_EQ(L"on", defined.getValue());
-        EXPECT_EQ(L"off", defined.getOriginalValue());
-        EXPECT_TRUE(defined.getisOverridden());
-        EXPECT_TRUE(defined.getisDefined());
-        EXPECT_EQ(L"User", defined.getValueStoreName());
-        EXPECT_EQ(L"Admin", defined.getOriginalValueStoreName());
-    });
-}
-
 TEST_F(ConfigValueImplTest, EachPropertyFiresOnlyWhenItChanges) {
     struct Case {
         std::wstring value, originalValue;
@@ -158,6 +137,28 @@ TEST_F(ConfigValueImplTest, TwoSilentUpdatesThenOneFireFireValueOnce) {
     EXPECT_EQ((Events{"fn:Value", "obs:Value"}), *log);
 }
 
+TEST_F(ConfigValueImplTest, ChangeReportedWhileItsPropertyFiresIsClearedWithThatFire) {
+    auto reentered = std::make_shared<bool>(false);
+    onServicesThread([this, reentered]() {
+        makeObservedValue();
+        // A report arriving from inside the Value fire: Value again, and OriginalValue.
+        value->getConfigValueNotifiers()->getValueNotifier()->connect([this, reentered]() {
+            if (!*reentered) {
+                *reentered = true;
+                value->silentUpdate(L"third", L"admin2", true, true, L"User", L"Admin");
+            }
+        });
+        value->silentUpdate(L"second", L"off", true, true, L"User", L"Admin");
+        value->fireRequired();
+        EXPECT_EQ(L"third", value->getValue());
+        log->push_back("--");
+        value->fireRequired();
+    });
+    // The Value flag set again during the Value fire is cleared after it; the
+    // OriginalValue flag, still to come, fires in the same pass.
+    EXPECT_EQ((Events{"fn:Value", "obs:Value", "obs:OriginalValue", "--"}), *log);
+}
+
 TEST_F(ConfigValueImplTest, SilentChangeRestoredBeforeTheFireStillFires) {
     onServicesThread([this]() {
         makeObservedValue();
@@ -213,7 +214,7 @@ TEST_F(ConfigValueImplTest, EqualsIgnoresLetterCase) {
     });
 }
 
-TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsFalseInFipsModeInAnyLetterCase) {
+TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsFalseInFipsModeInAnyLetterCaseAndStoredValueOtherwise) {
     zvf::common::FipsUtils::setFipsOverrideForTesting(1);
     onServicesThread([this]() {
         ConfigValueImpl exact(factory, L"Telephony_P2P_Enabled", L"true", L"true", false, L"A", L"A");
@@ -224,14 +225,11 @@ TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsFalseInFipsModeInAnyLetterCase) {
         EXPECT_FALSE(lower.equals(L"true"));
         EXPECT_EQ(L"true", other.getValue());
         EXPECT_EQ(L"true", exact.getOriginalValue());
-    });
-}
 
-TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsStoredValueWithFipsOff) {
-    zvf::common::FipsUtils::setFipsOverrideForTesting(0);
-    onServicesThread([this]() {
-        ConfigValueImpl p2p(factory, L"TELEPHONY_P2P_ENABLED", L"true", L"true", false, L"A", L"A");
-        EXPECT_EQ(L"true", p2p.getValue());
+        // Reading in FIPS mode did not overwrite what the stores supplied.
+        zvf::common::FipsUtils::setFipsOverrideForTesting(0);
+        EXPECT_EQ(L"true", exact.getValue());
+        EXPECT_EQ(L"true", lower.getValue());
     });
 }
 

@@ -153,18 +153,6 @@ TEST_F(ConfigServiceBaseImplTest, ConnectedFunctionRunsOnEveryFireWhileTheServic
     EXPECT_EQ(3, calls);
 }
 
-TEST_F(ConfigServiceBaseImplTest, DisconnectedFunctionIsNotCalledByLaterFires) {
-    int calls = 0;
-    onServicesThread([this, &calls]() {
-        auto connection =
-            service->getConfigServiceNotifiers()->getConfigReadyNotifier()->connect([&calls]() { ++calls; });
-        service->fireConfigReady();
-        connection.lock()->disconnect();
-        service->fireConfigReady();
-    });
-    EXPECT_EQ(1, calls);
-}
-
 TEST_F(ConfigServiceBaseImplTest, InfoChangeFiresOnlyTheNotifiersOfTheConfigServiceItself) {
     onServicesThread([this]() {
         auto notifiers = service->getConfigServiceNotifiers();

@@ -53,19 +53,6 @@ TEST_F(PropertyNotifierImplTest, DisconnectedFunctionIsNotCalledAndItsPointerExp
     EXPECT_EQ((std::vector<std::string>{"second"}), calls);
 }
 
-TEST_F(PropertyNotifierImplTest, DisconnectRemovesOnlyTheFirstMatchingConnection) {
-    std::function<void()> same = recorder("same");
-    std::weak_ptr<PropertyNotifierConnection> first = notifier->connect(same);
-    std::weak_ptr<PropertyNotifierConnection> second = notifier->connect(same);
-
-    first.lock()->disconnect();
-
-    EXPECT_TRUE(first.expired());
-    ASSERT_FALSE(second.expired());
-    notifier->fire();
-    EXPECT_EQ((std::vector<std::string>{"same"}), calls);
-}
-
 TEST_F(PropertyNotifierImplTest, FunctionDisconnectedEarlierInTheSameFireIsSkipped) {
     std::weak_ptr<PropertyNotifierConnection> victim;
     notifier->connect([this, &victim]() {

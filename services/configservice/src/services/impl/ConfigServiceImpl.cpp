@@ -176,9 +176,9 @@ std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> ConfigServiceImpl::ge
 
 bool ConfigServiceImpl::isKeySensitive(std::wstring key) { return sensitiveKeys.count(key) != 0; }
 
-void ConfigServiceImpl::setupConfigKeyAliases(const ConfigMap& aliases) {
+void ConfigServiceImpl::setupConfigKeyAliases(ConfigMap aliases) {
     EnsureUpdateAccess(true);
-    keyAliases = aliases;
+    keyAliases = std::move(aliases);
 }
 
 void ConfigServiceImpl::reset() {

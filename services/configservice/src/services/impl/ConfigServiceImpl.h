@@ -74,7 +74,7 @@ public:
     // Adds a key to the sensitive-key set (once, ignoring case).
     void updateSensitiveKeyList(std::wstring key);
     // Replaces the alias table: old key name to current key name.
-    void setupConfigKeyAliases(const ConfigMap& aliases);
+    void setupConfigKeyAliases(ConfigMap aliases);
 
     // True, with the current name in realName, when key is an old key name
     // (ignoring case); otherwise false with realName empty.

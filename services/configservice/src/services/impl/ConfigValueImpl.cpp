@@ -120,31 +120,32 @@ void ConfigValueImpl::update(const std::wstring& value, const std::wstring& orig
 }
 
 void ConfigValueImpl::fireRequired() {
-    // Each flag is cleared before its fire so that an observer that triggers
-    // another report on this object sees a consistent state.
+    // Each flagged property is fired and then its flag cleared. A flag that an
+    // observer sets again while its own property fires is therefore cleared
+    // with it; flags of properties still to come fire in this same pass.
     if (valueFireRequired) {
-        valueFireRequired = false;
         fireValue();
+        valueFireRequired = false;
     }
     if (originalValueFireRequired) {
-        originalValueFireRequired = false;
         fireOriginalValue();
+        originalValueFireRequired = false;
     }
     if (isOverriddenFireRequired) {
-        isOverriddenFireRequired = false;
         fireisOverridden();
+        isOverriddenFireRequired = false;
     }
     if (isDefinedFireRequired) {
-        isDefinedFireRequired = false;
         fireisDefined();
+        isDefinedFireRequired = false;
     }
     if (valueStoreNameFireRequired) {
-        valueStoreNameFireRequired = false;
         fireValueStoreName();
+        valueStoreNameFireRequired = false;
     }
     if (originalValueStoreNameFireRequired) {
-        originalValueStoreNameFireRequired = false;
         fireOriginalValueStoreName();
+        originalValueStoreNameFireRequired = false;
     }
 }
 
