@@ -66,22 +66,17 @@ TEST_F(BootstrapConfigStoreTest, MissingFileLeavesTheStoreEmptyAndIsLogged) {
     EXPECT_EQ(L"", value);
 }
 
-TEST_F(BootstrapConfigStoreTest, IsAReadOnlyLocalStoreWithItsCreatorsNameAndPriority) {
+TEST_F(BootstrapConfigStoreTest, WritesAndRemovalsAreRefusedAndChangeNothing) {
     BootstrapConfigStore store = storeOver("Key: v\n");
-    EXPECT_EQ("BootstrapConfigStore", store.getName());
-    EXPECT_EQ(50, store.getPriority());
-    EXPECT_EQ(51, store.getCachedPriority());
     EXPECT_TRUE(store.isReadOnly());
-    EXPECT_TRUE(store.isLocal());
-    EXPECT_TRUE(store.waitForStoreReady());
-    EXPECT_FALSE(store.shouldCacheConfigStore());
     EXPECT_FALSE(store.storeValue(L"Key", L"new"));
+    EXPECT_FALSE(store.storeValue(L"Added", L"x"));
     EXPECT_FALSE(store.removeValue(L"Key"));
     store.removeAllValues();
+    EXPECT_EQ((std::vector<std::wstring>{L"Key"}), store.getKeys());
     std::wstring value;
     EXPECT_TRUE(store.getValue(L"key", value));
     EXPECT_EQ(L"v", value);
-    EXPECT_EQ(":", BootstrapConfigStore::SPLITTER());
 }
 
 TEST_F(BootstrapConfigStoreTest, PeerToPeerCallsReadFalseInFipsMode) {

@@ -51,9 +51,6 @@ TEST_F(CacheConfigStoreTest, ValuesWrittenAtConstructionAreRestoredFromTheFile) 
     for (const auto& entry : values) {
         EXPECT_EQ(entry.second, valueOf(restored, entry.first));
     }
-    EXPECT_EQ("cachedTFTPConfigStore.dat", restored.getName());
-    EXPECT_EQ(11, restored.getPriority());
-    EXPECT_EQ(12, restored.getCachedPriority());
     EXPECT_TRUE(restored.isReadOnly());
     EXPECT_TRUE(restored.isLocal());
     EXPECT_FALSE(restored.shouldCacheConfigStore());

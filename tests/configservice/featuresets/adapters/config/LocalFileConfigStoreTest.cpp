@@ -75,8 +75,6 @@ protected:
 
 TEST_F(LocalFileConfigStoreTest, ValuesSurviveInTheEncryptedFileAcrossInstances) {
     auto first = userStore();
-    EXPECT_EQ("LocalFileConfigStore", first->getName());
-    EXPECT_EQ(20, first->getPriority());
     EXPECT_FALSE(first->isReadOnly());
     EXPECT_FALSE(first->isLocal());
     EXPECT_TRUE(first->storeValue(L"Key", L"v & <x> \"q\"\nline"));

@@ -37,12 +37,10 @@ TEST(SensitiveKeySecuringUtilityTest, PasswordValuesBecomeEncryptedBase64AndOthe
     EXPECT_EQ(PTKCoreUtils::toString(once), decrypt(values[L"ConnectionPassword"]));
 }
 
-TEST(SensitiveKeySecuringUtilityTest, MapWithoutPasswordsIsUntouched) {
-    ConfigMap values{{L"ConnectionUserDn", L"cn=x"}};
-    SensitiveKeySecuringUtility::secureWellKnownSensitiveKeys(values);
-    EXPECT_EQ((ConfigMap{{L"ConnectionUserDn", L"cn=x"}}), values);
+TEST(SensitiveKeySecuringUtilityTest, OnlyTheTwoPasswordKeysAreWellKnownInAnyLetterCase) {
     EXPECT_TRUE(SensitiveKeySecuringUtility::isWellKnownSensitiveKey(L"bdiconnectionPASSWORD"));
     EXPECT_FALSE(SensitiveKeySecuringUtility::isWellKnownSensitiveKey(L"ConnectionPasswordX"));
+    EXPECT_FALSE(SensitiveKeySecuringUtility::isWellKnownSensitiveKey(L"ConnectionUsername"));
 }
 
 }  // namespace

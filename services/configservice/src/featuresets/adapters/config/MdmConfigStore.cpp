@@ -1,6 +1,5 @@
 #include "MdmConfigStore.h"
 
-#include "ConfigStoreConstants.h"
 #include "DisableP2PCallOnFips.h"
 #include "MdmConfigRetriever.h"
 #include "PTKCoreUtils/StringUtils.h"
@@ -50,9 +49,9 @@ void MdmConfigStore::removeAllValues() {}
 
 bool MdmConfigStore::isReadOnly() { return true; }
 
-std::string MdmConfigStore::getName() { return ConfigStoreConstants::MDM_CONFIG_STORE; }
+std::string MdmConfigStore::getName() { return MDM_CONFIG_STORE_NAME; }
 
-int MdmConfigStore::getPriority() { return ConfigStoreConstants::MDM_CONFIG_STORE_PRIORITY; }
+int MdmConfigStore::getPriority() { return MDM_CONFIG_STORE_PRIORITY; }
 
 void MdmConfigStore::persistValues() {}
 

@@ -8,6 +8,7 @@
 #include "ConfigMap.h"
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
+#include "ConfigStoreConstants.h"
 
 namespace ZVFUnified {
 
@@ -19,6 +20,11 @@ class MdmConfigRetriever;
 // it takes no lock.
 class CONFIGSERVICE_API MdmConfigStore : public ConfigStore {
 public:
+    // Every instance answers with this name ("MdmConfigStore") and priority
+    // (500), whichever constructor made it.
+    inline static const std::string MDM_CONFIG_STORE_NAME = ConfigStoreConstants::MDM_CONFIG_STORE;
+    static constexpr int MDM_CONFIG_STORE_PRIORITY = ConfigStoreConstants::MDM_CONFIG_STORE_PRIORITY;
+
     // Parses xmlText (cached-configuration format); the keys marked
     // sensitive in it are not kept.
     explicit MdmConfigStore(const std::string& xmlText);

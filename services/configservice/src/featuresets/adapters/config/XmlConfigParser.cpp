@@ -266,7 +266,7 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
                 break;
             }
         }
-        std::string narrow = structured ? extractXmlStringFromXmlNode(doc.get(), entry) : extractStringFromXmlNode(entry);
+        std::string narrow = structured ? extractXmlStringFromXmlNode(doc, entry) : extractStringFromXmlNode(entry);
         std::wstring value = widen(narrow.data(), narrow.size());
         zvf::SecureStringUtils::ZVFZeroString(narrow);
         DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
@@ -321,7 +321,7 @@ std::string XmlConfigParser::extractStringFromXmlNode(xmlNodePtr node) {
     return trimmed;
 }
 
-std::string XmlConfigParser::extractXmlStringFromXmlNode(xmlDocPtr doc, xmlNodePtr node) {
+std::string XmlConfigParser::extractXmlStringFromXmlNode(std::shared_ptr<xmlDoc> doc, xmlNodePtr node) {
     std::string dump;
     if (node == nullptr) {
         return dump;
@@ -331,7 +331,7 @@ std::string XmlConfigParser::extractXmlStringFromXmlNode(xmlDocPtr doc, xmlNodeP
     if (!buffer) {
         return dump;
     }
-    xmlNodeDump(buffer.get(), doc, node, 0, 0);
+    xmlNodeDump(buffer.get(), doc.get(), node, 0, 0);
     dump.assign(text(xmlBufferContent(buffer.get())), static_cast<std::size_t>(xmlBufferLength(buffer.get())));
     if (isWellKnownSensitiveEntry(node)) {
         if (node->content != nullptr) {

@@ -66,7 +66,7 @@ public:
     static std::string extractStringFromXmlNode(xmlNodePtr node);
     // The whole markup of an entry with structured content, its own tags
     // included.
-    static std::string extractXmlStringFromXmlNode(xmlDocPtr doc, xmlNodePtr node);
+    static std::string extractXmlStringFromXmlNode(std::shared_ptr<xmlDoc> doc, xmlNodePtr node);
 };
 
 }  // namespace ZVFUnified
