@@ -112,19 +112,6 @@ TEST_F(UnifiedFactoryTest, UnregisteredServiceTriggersExactlyOneLoadAttempt) {
     EXPECT_EQ(0, factory->getFeatureSetLoadAttempts(name));
 }
 
-TEST_F(UnifiedFactoryTest, LoaderThatRegistersOnDemandIsUsed) {
-    std::string askedFor;
-    factory->setServiceLoader([&](UnifiedFactory& f, const std::string& typeName) {
-        askedFor = typeName;
-        f.setService<ClockService>(77, std::make_shared<ClockServiceImpl>(f.shared_from_this()));
-        return true;
-    });
-    std::shared_ptr<ClockService> found = factory->getService<ClockService>();
-    ASSERT_NE(nullptr, found);
-    EXPECT_EQ(7, found->ticks());
-    EXPECT_EQ(getItemTypeName(&typeid(ClockService)), askedFor);
-}
-
 TEST_F(UnifiedFactoryTest, FeatureSetAdapterIsRegisteredAsFeatureSetAndLifeCycleControl) {
     auto adapter = std::make_shared<ClockFeatureSet>();
     factory->setFeatureSetAdapter<ClockFeatureSet>(1300, adapter);

@@ -8,12 +8,6 @@
 namespace zvftest {
 namespace {
 
-TEST(ByteBlobTest, DefaultBlobHoldsNothing) {
-    const zvf::ByteBlob blob;
-    EXPECT_EQ(nullptr, blob.getData());
-    EXPECT_EQ(0u, blob.getSize());
-}
-
 TEST(ByteBlobTest, NewBytesAreFilledWithFF) {
     zvf::ByteBlob blob(5);
     ASSERT_NE(nullptr, blob.getData());
@@ -27,12 +21,20 @@ TEST(ByteBlobTest, NewBytesAreFilledWithFF) {
 }
 
 TEST(ByteBlobTest, DestroyDataForgetsTheBytes) {
+    const zvf::ByteBlob fresh;  // a default blob starts in the destroyed state
+    EXPECT_EQ(nullptr, fresh.getData());
+    EXPECT_EQ(0u, fresh.getSize());
+
     zvf::ByteBlob blob(16);
     blob.destroyData();
     EXPECT_EQ(nullptr, blob.getData());
     EXPECT_EQ(0u, blob.getSize());
     blob.destroyData();  // a second call is harmless
-    blob.reallocateSize(0);
+
+    blob.reallocateSize(0);  // an empty allocation, freed again
+    EXPECT_NE(nullptr, blob.getData());
+    EXPECT_EQ(0u, blob.getSize());
+    blob.destroyData();
     EXPECT_EQ(nullptr, blob.getData());
 }
 

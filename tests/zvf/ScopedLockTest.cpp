@@ -37,17 +37,5 @@ TEST(ScopedLockTest, DestructorAfterEarlyUnlockDoesNotUnlockAgain) {
     EXPECT_FALSE(heldByAnotherThread(mutex));
 }
 
-TEST(ScopedLockTest, NestedGuardsOnOneThreadRelyOnRecursion) {
-    zvf::Mutex mutex;
-    {
-        zvf::ScopedLock outer(mutex);
-        {
-            zvf::ScopedLock inner(mutex);
-        }
-        EXPECT_TRUE(heldByAnotherThread(mutex));
-    }
-    EXPECT_FALSE(heldByAnotherThread(mutex));
-}
-
 }  // namespace
 }  // namespace zvftest

@@ -18,9 +18,7 @@ ByteBlob::~ByteBlob() {
 
 void ByteBlob::reallocateSize(uint64_t newSize) {
     destroyData();
-    if (newSize == 0) {
-        return;
-    }
+    // A size of 0 allocates too (an empty array), like any other size.
     data = new unsigned char[newSize];
     std::memset(data, 0xFF, newSize);
     size = newSize;
