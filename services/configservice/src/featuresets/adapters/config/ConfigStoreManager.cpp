@@ -402,7 +402,10 @@ bool ConfigStoreManager::storeValue(const std::wstring& key, const std::wstring&
 bool ConfigStoreManager::storeValue(const std::map<std::wstring, std::wstring>& values) {
     zvf::ScopedLock lock(storeListLock);
     bool result = false;
-    for (const auto& store : stores) {
+    // Observers are told inside the walk and may add or drop stores on this
+    // thread: walk a snapshot of the list.
+    const std::vector<std::shared_ptr<ConfigStore>> listed = stores;
+    for (const auto& store : listed) {
         if (store->isReadOnly() || isInMemoryConfigStore(store->getName())) {
             continue;
         }
@@ -413,8 +416,7 @@ bool ConfigStoreManager::storeValue(const std::map<std::wstring, std::wstring>& 
             }
         }
         queuePersistValues(store);
-    }
-    if (result) {
+        // Each store's writes are reported as soon as that store holds them.
         for (const auto& entry : values) {
             updateKey(entry.first, false);
         }
