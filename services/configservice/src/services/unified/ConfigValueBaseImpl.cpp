@@ -10,6 +10,9 @@ namespace ZVFUnified {
 ConfigValueBaseImpl::ConfigValueBaseImpl(std::shared_ptr<UnifiedFactory> factory)
     : UnifiedBusinessObjectImpl(std::move(factory), "ConfigValueBaseImpl") {}
 
+ConfigValueBaseImpl::ConfigValueBaseImpl(std::shared_ptr<UnifiedFactory> factory, bool commitOnChange)
+    : UnifiedBusinessObjectImpl(std::move(factory), commitOnChange, "ConfigValueBaseImpl") {}
+
 ConfigValueBaseImpl::~ConfigValueBaseImpl() = default;
 
 void ConfigValueBaseImpl::initNotifiers() {

@@ -26,6 +26,7 @@ class ConfigValueNotifiers;
 class ConfigValueBaseImpl : public UnifiedBusinessObjectImpl, public ConfigValue {
 public:
     explicit ConfigValueBaseImpl(std::shared_ptr<UnifiedFactory> factory);
+    ConfigValueBaseImpl(std::shared_ptr<UnifiedFactory> factory, bool commitOnChange);
     ~ConfigValueBaseImpl() override;
 
     using UnifiedBusinessObjectImpl::addObserver;
