@@ -177,7 +177,7 @@ private:
     // The live store-added observers; expired entries are dropped.
     std::vector<std::shared_ptr<ConfigStoreAddedObserver>> collectConfigStoreAddedObservers();
 
-    zvf::Mutex storeListLock;      // recursive; guards stores (and the two fields after observers)
+    zvf::Mutex storeListLock;      // recursive; guards stores, addStoreDepth and pendingStoreAdded
     zvf::Mutex sensitiveKeysLock;  // guards sensitiveKeys
     zvf::Mutex observersLock;      // guards observers; held while they are called
     std::vector<std::shared_ptr<ConfigStore>> stores;  // ascending priority
