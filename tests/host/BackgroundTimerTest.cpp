@@ -43,63 +43,6 @@ void waitPast(long seconds) {
     ASSERT_TRUE(barrier->waitForFirstCall());
 }
 
-}  // namespace
-
-TEST(BackgroundTimerTest, ZeroSecondsFiresOnce) {
-    auto calls = std::make_shared<std::atomic<int>>(0);
-    auto callback = std::make_shared<CountingCallback>(calls);
-    BackgroundTimer timer;
-    timer.setTimer(callback, 0);
-    ASSERT_TRUE(callback->waitForFirstCall());
-    waitPast(0);
-    EXPECT_EQ(1, calls->load());
-}
-
-TEST(BackgroundTimerTest, CancelStopsTheTimer) {
-    auto calls = std::make_shared<std::atomic<int>>(0);
-    auto callback = std::make_shared<CountingCallback>(calls);
-    BackgroundTimer timer;
-    timer.setTimer(callback, 1);
-    timer.cancelTimer();
-    waitPast(1);
-    EXPECT_EQ(0, calls->load());
-}
-
-TEST(BackgroundTimerTest, SettingAgainReplacesTheExpiry) {
-    auto calls = std::make_shared<std::atomic<int>>(0);
-    auto callback = std::make_shared<CountingCallback>(calls);
-    BackgroundTimer timer;
-    timer.setTimer(callback, 3600);
-    timer.setTimer(callback, 0);
-    ASSERT_TRUE(callback->waitForFirstCall());
-    timer.setTimer(callback, 1);
-    timer.setTimer(callback, 3600);
-    waitPast(1);
-    EXPECT_EQ(1, calls->load());
-}
-
-TEST(BackgroundTimerTest, CallbackDestroyedBeforeExpiryIsNotCalled) {
-    auto calls = std::make_shared<std::atomic<int>>(0);
-    auto callback = std::make_shared<CountingCallback>(calls);
-    BackgroundTimer timer;
-    timer.setTimer(callback, 1);
-    callback.reset();
-    waitPast(1);
-    EXPECT_EQ(0, calls->load());
-}
-
-TEST(BackgroundTimerTest, DestroyingAnArmedTimerCancelsIt) {
-    auto calls = std::make_shared<std::atomic<int>>(0);
-    auto callback = std::make_shared<CountingCallback>(calls);
-    auto timer = std::make_unique<BackgroundTimer>();
-    timer->setTimer(callback, 1);
-    timer.reset();
-    waitPast(1);
-    EXPECT_EQ(0, calls->load());
-}
-
-namespace {
-
 // A callback that stays inside onTimer until released.
 class BlockingCallback : public BackgroundTimerCallback {
 public:
@@ -112,26 +55,6 @@ public:
     std::promise<void> release;
     std::atomic<bool> finished{false};
 };
-
-}  // namespace
-
-TEST(BackgroundTimerTest, DestructorWaitsForACallbackThatIsRunning) {
-    auto callback = std::make_shared<BlockingCallback>();
-    auto timer = std::make_unique<BackgroundTimer>();
-    std::future<void> entered = callback->entered.get_future();
-    timer->setTimer(callback, 0);
-    ASSERT_EQ(std::future_status::ready, entered.wait_for(kPatience));
-    std::atomic<bool> finishedWhenDestroyed{false};
-    std::thread destroyer([&] {
-        timer.reset();
-        finishedWhenDestroyed = callback->finished.load();
-    });
-    callback->release.set_value();
-    destroyer.join();
-    EXPECT_TRUE(finishedWhenDestroyed.load());
-}
-
-namespace {
 
 // Re-arms its own timer from inside onTimer until it has fired three times.
 class RearmingCallback : public BackgroundTimerCallback, public std::enable_shared_from_this<RearmingCallback> {
@@ -150,10 +73,70 @@ public:
 
 }  // namespace
 
-TEST(BackgroundTimerTest, CallbackMayRearmItsOwnTimer) {
-    auto callback = std::make_shared<RearmingCallback>();
-    std::future<void> done = callback->done.get_future();
-    callback->timer.setTimer(callback, 0);
+class BackgroundTimerTest : public ::testing::Test {
+protected:
+    std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);  // outlives the callback
+    std::shared_ptr<CountingCallback> callback = std::make_shared<CountingCallback>(calls);
+    std::unique_ptr<BackgroundTimer> timer = std::make_unique<BackgroundTimer>();
+};
+
+TEST_F(BackgroundTimerTest, ZeroSecondsFiresOnce) {
+    timer->setTimer(callback, 0);
+    ASSERT_TRUE(callback->waitForFirstCall());
+    waitPast(0);
+    EXPECT_EQ(1, calls->load());
+}
+
+TEST_F(BackgroundTimerTest, CancelStopsTheTimer) {
+    timer->setTimer(callback, 1);
+    timer->cancelTimer();
+    waitPast(1);
+    EXPECT_EQ(0, calls->load());
+}
+
+TEST_F(BackgroundTimerTest, SettingAgainReplacesTheExpiry) {
+    timer->setTimer(callback, 3600);
+    timer->setTimer(callback, 0);
+    ASSERT_TRUE(callback->waitForFirstCall());
+    timer->setTimer(callback, 1);
+    timer->setTimer(callback, 3600);
+    waitPast(1);
+    EXPECT_EQ(1, calls->load());
+}
+
+TEST_F(BackgroundTimerTest, DestroyingAnArmedTimerCancelsIt) {
+    timer->setTimer(callback, 1);
+    timer.reset();
+    waitPast(1);
+    EXPECT_EQ(0, calls->load());
+}
+
+TEST_F(BackgroundTimerTest, CallbackDestroyedBeforeExpiryIsNotCalled) {
+    timer->setTimer(callback, 1);
+    callback.reset();
+    waitPast(1);
+    EXPECT_EQ(0, calls->load());
+}
+
+TEST_F(BackgroundTimerTest, DestructorWaitsForACallbackThatIsRunning) {
+    auto blocking = std::make_shared<BlockingCallback>();
+    std::future<void> entered = blocking->entered.get_future();
+    timer->setTimer(blocking, 0);
+    ASSERT_EQ(std::future_status::ready, entered.wait_for(kPatience));
+    std::atomic<bool> finishedWhenDestroyed{false};
+    std::thread destroyer([&] {
+        timer.reset();
+        finishedWhenDestroyed = blocking->finished.load();
+    });
+    blocking->release.set_value();
+    destroyer.join();
+    EXPECT_TRUE(finishedWhenDestroyed.load());
+}
+
+TEST_F(BackgroundTimerTest, CallbackMayRearmItsOwnTimer) {
+    auto rearming = std::make_shared<RearmingCallback>();
+    std::future<void> done = rearming->done.get_future();
+    rearming->timer.setTimer(rearming, 0);
     ASSERT_EQ(std::future_status::ready, done.wait_for(kPatience));
-    EXPECT_EQ(3, callback->calls.load());
+    EXPECT_EQ(3, rearming->calls.load());
 }

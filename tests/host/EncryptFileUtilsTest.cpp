@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,6 +39,14 @@ std::vector<std::string> namesIn(const std::string& directory) {
     return names;
 }
 
+std::string randomBytes(std::mt19937& random, std::size_t size) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random());
+    }
+    return bytes;
+}
+
 const auto kConfiguration = FileCategoryType::Configuration;
 
 }  // namespace
@@ -46,50 +55,43 @@ class EncryptFileUtilsTest : public nuvrixtest::HostTest {
 protected:
     std::string path() const { return configDir + "/nuvrixLocalConfig.dat"; }
 
-    bool readsBack(const std::string& file, std::string& plain,
-                   FileCategoryType::FileCategory category = kConfiguration) {
-        SecureString data;
-        if (!EncryptFileUtils::readDataFromFile(file, data, category)) {
-            return false;
-        }
-        plain = plainOf(data);
-        return true;
+    static bool write(const std::string& file, const std::string& plain) {
+        return EncryptFileUtils::writeDataToFile(file, SecureString(plain), kConfiguration);
     }
-
+    // The plain text read back, or nothing when the read fails.
+    std::optional<std::string> readBack(FileCategoryType::FileCategory category = kConfiguration,
+                                        const std::string& file = "") const {
+        SecureString data;
+        if (!EncryptFileUtils::readDataFromFile(file.empty() ? path() : file, data, category)) {
+            return std::nullopt;
+        }
+        return plainOf(data);
+    }
     // Writes a small file and returns its bytes.
     std::string writeSmallFile() {
-        EXPECT_TRUE(EncryptFileUtils::writeDataToFile(path(), SecureString(std::string("secret=42")), kConfiguration));
+        EXPECT_TRUE(write(path(), "secret=42"));
         return nuvrixtest::readFileBytes(path());
     }
 };
 
 TEST_F(EncryptFileUtilsTest, RoundTripsEmptyOneByteAndOneMebibyte) {
     std::mt19937 random(1234);
-    std::string large(1 << 20, '\0');
-    for (char& c : large) {
-        c = static_cast<char>(random());
-    }
-    for (const std::string& content : {std::string(), std::string("x"), large}) {
-        ASSERT_TRUE(EncryptFileUtils::writeDataToFile(path(), SecureString(content), kConfiguration));
-        std::string back = "not read";
-        ASSERT_TRUE(readsBack(path(), back));
-        EXPECT_EQ(content.size(), back.size());
-        EXPECT_TRUE(content == back);
+    for (const std::string& content : {std::string(), std::string("x"), randomBytes(random, 1 << 20)}) {
+        ASSERT_TRUE(write(path(), content));
+        const std::optional<std::string> back = readBack();
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(content.size(), back->size());
+        EXPECT_TRUE(content == *back);
     }
 }
 
-TEST_F(EncryptFileUtilsTest, FileHoldsNoPlainText) {
+TEST_F(EncryptFileUtilsTest, FileHoldsNoPlainTextAndReadsOnlyUnderItsCategory) {
     const std::string bytes = writeSmallFile();
     EXPECT_EQ(std::string::npos, bytes.find("secret=42"));
     EXPECT_EQ(30u + 9u + 16u, bytes.size());  // header, cipher text, tag
-}
-
-TEST_F(EncryptFileUtilsTest, ReadUnderAnotherCategoryFails) {
-    writeSmallFile();
-    std::string plain;
-    EXPECT_FALSE(readsBack(path(), plain, FileCategoryType::General));
-    EXPECT_FALSE(readsBack(path(), plain, FileCategoryType::UserData));
-    EXPECT_TRUE(readsBack(path(), plain, kConfiguration));
+    EXPECT_FALSE(readBack(FileCategoryType::General));
+    EXPECT_FALSE(readBack(FileCategoryType::UserData));
+    EXPECT_EQ("secret=42", readBack(kConfiguration));
 }
 
 TEST_F(EncryptFileUtilsTest, FlippedBitAtAnyPositionFails) {
@@ -98,8 +100,7 @@ TEST_F(EncryptFileUtilsTest, FlippedBitAtAnyPositionFails) {
         std::string damaged = original;
         damaged[i] = static_cast<char>(damaged[i] ^ (1 << (i % 8)));
         nuvrixtest::writeFileBytes(path(), damaged);
-        std::string plain;
-        EXPECT_FALSE(readsBack(path(), plain)) << "bit flipped in byte " << i;
+        EXPECT_FALSE(readBack()) << "bit flipped in byte " << i;
     }
 }
 
@@ -107,30 +108,24 @@ TEST_F(EncryptFileUtilsTest, TruncationAtEveryLengthFails) {
     const std::string original = writeSmallFile();
     for (std::size_t length = 0; length < original.size(); ++length) {
         nuvrixtest::writeFileBytes(path(), original.substr(0, length));
-        std::string plain;
-        EXPECT_FALSE(readsBack(path(), plain)) << "truncated to " << length;
+        EXPECT_FALSE(readBack()) << "truncated to " << length;
     }
     nuvrixtest::writeFileBytes(path(), original + "x");
-    std::string plain;
-    EXPECT_FALSE(readsBack(path(), plain)) << "extended by a byte";
+    EXPECT_FALSE(readBack()) << "extended by a byte";
 }
 
 TEST_F(EncryptFileUtilsTest, MissingEmptyAndGarbageFilesFail) {
-    std::string plain;
-    EXPECT_FALSE(readsBack(path(), plain));
-    EXPECT_FALSE(readsBack(configDir, plain));  // a directory
+    EXPECT_FALSE(readBack());
+    EXPECT_FALSE(readBack(kConfiguration, configDir));  // a directory
     nuvrixtest::writeFileBytes(path(), "");
-    EXPECT_FALSE(readsBack(path(), plain));
+    EXPECT_FALSE(readBack());
     std::mt19937 random(99);
     for (std::size_t size : {1u, 45u, 46u, 47u, 4096u}) {
-        std::string garbage(size, '\0');
-        for (char& c : garbage) {
-            c = static_cast<char>(random());
-        }
+        const std::string garbage = randomBytes(random, size);
         nuvrixtest::writeFileBytes(path(), garbage);
-        EXPECT_FALSE(readsBack(path(), plain)) << size << " random bytes";
+        EXPECT_FALSE(readBack()) << size << " random bytes";
         nuvrixtest::writeFileBytes(path(), "NVRX" + garbage);
-        EXPECT_FALSE(readsBack(path(), plain)) << "magic and " << size << " random bytes";
+        EXPECT_FALSE(readBack()) << "magic and " << size << " random bytes";
     }
 }
 
@@ -138,11 +133,9 @@ TEST_F(EncryptFileUtilsTest, FileWrittenUnderAnotherKeyFails) {
     writeSmallFile();
     const std::string otherLocal = temp->file("other-local");
     setenv("NUVRIX_LOCAL_APP_DIR", otherLocal.c_str(), 1);
-    std::string plain;
-    EXPECT_FALSE(readsBack(path(), plain));
+    EXPECT_FALSE(readBack());
     setenv("NUVRIX_LOCAL_APP_DIR", localAppDir.c_str(), 1);
-    EXPECT_TRUE(readsBack(path(), plain));
-    EXPECT_EQ("secret=42", plain);
+    EXPECT_EQ("secret=42", readBack());
 }
 
 TEST_F(EncryptFileUtilsTest, HandedOverKeyReplacesTheKeyFile) {
@@ -153,11 +146,10 @@ TEST_F(EncryptFileUtilsTest, HandedOverKeyReplacesTheKeyFile) {
     ASSERT_TRUE(EncryptFileUtils::setStorageKey(key, sizeof(key)));
     writeSmallFile();
     ASSERT_TRUE(EncryptFileUtils::setStorageKey(nullptr, 0));
-    std::string plain;
-    EXPECT_FALSE(readsBack(path(), plain));
+    EXPECT_FALSE(readBack());
     EXPECT_FALSE(EncryptFileUtils::setStorageKey(key, 16));
     ASSERT_TRUE(EncryptFileUtils::setStorageKey(key, sizeof(key)));
-    EXPECT_TRUE(readsBack(path(), plain));
+    EXPECT_EQ("secret=42", readBack());
     EXPECT_TRUE(EncryptFileUtils::setStorageKey(nullptr, 0));
 }
 
@@ -171,21 +163,22 @@ TEST_F(EncryptFileUtilsTest, FilesAndKeyFileAreMode0600) {
     EXPECT_EQ(32u, nuvrixtest::readFileBytes(fresh + "/nuvrix-storage.key").size());
 }
 
-TEST_F(EncryptFileUtilsTest, LooserKeyFileIsRefused) {
+TEST_F(EncryptFileUtilsTest, LooserOrLinkedKeyFileIsRefused) {
     const std::string loose = temp->file("loose-local");
+    const std::string looseKey = loose + "/nuvrix-storage.key";
     std::filesystem::create_directories(loose);
-    nuvrixtest::writeFileBytes(loose + "/nuvrix-storage.key", std::string(32, 'k'));
-    ASSERT_EQ(0, ::chmod((loose + "/nuvrix-storage.key").c_str(), 0644));
+    nuvrixtest::writeFileBytes(looseKey, std::string(32, 'k'));
+    ASSERT_EQ(0, ::chmod(looseKey.c_str(), 0644));
     setenv("NUVRIX_LOCAL_APP_DIR", loose.c_str(), 1);
-    EXPECT_FALSE(EncryptFileUtils::writeDataToFile(path(), SecureString(std::string("v")), kConfiguration));
+    EXPECT_FALSE(write(path(), "v"));
     EXPECT_FALSE(std::filesystem::exists(path()));
     // A symbolic link in place of the key file is refused too.
     const std::string linked = temp->file("linked-local");
     std::filesystem::create_directories(linked);
-    ASSERT_EQ(0, ::chmod((loose + "/nuvrix-storage.key").c_str(), 0600));
-    std::filesystem::create_symlink(loose + "/nuvrix-storage.key", linked + "/nuvrix-storage.key");
+    ASSERT_EQ(0, ::chmod(looseKey.c_str(), 0600));
+    std::filesystem::create_symlink(looseKey, linked + "/nuvrix-storage.key");
     setenv("NUVRIX_LOCAL_APP_DIR", linked.c_str(), 1);
-    EXPECT_FALSE(EncryptFileUtils::writeDataToFile(path(), SecureString(std::string("v")), kConfiguration));
+    EXPECT_FALSE(write(path(), "v"));
 }
 
 TEST_F(EncryptFileUtilsTest, StrayTemporaryKeepsOldContentAndIsRemovedByTheNextWrite) {
@@ -193,14 +186,10 @@ TEST_F(EncryptFileUtilsTest, StrayTemporaryKeepsOldContentAndIsRemovedByTheNextW
     // What a write interrupted after its temporary file was written leaves.
     const std::string stray = configDir + "/.nuvrixLocalConfig.dat.tmp-0123456789abcdef";
     nuvrixtest::writeFileBytes(stray, "half of a new fi");
-    std::string plain;
-    ASSERT_TRUE(readsBack(path(), plain));
-    EXPECT_EQ("secret=42", plain);
-
-    ASSERT_TRUE(EncryptFileUtils::writeDataToFile(path(), SecureString(std::string("secret=43")), kConfiguration));
+    EXPECT_EQ("secret=42", readBack());
+    ASSERT_TRUE(write(path(), "secret=43"));
     EXPECT_FALSE(std::filesystem::exists(stray));
-    ASSERT_TRUE(readsBack(path(), plain));
-    EXPECT_EQ("secret=43", plain);
+    EXPECT_EQ("secret=43", readBack());
     EXPECT_EQ((std::vector<std::string>{"nuvrixLocalConfig.dat"}), namesIn(configDir));
 }
 
@@ -208,7 +197,7 @@ TEST_F(EncryptFileUtilsTest, FailedWriteLeavesNoTemporaryBehind) {
     // The target is a non-empty directory, so the final rename fails.
     const std::string target = configDir + "/occupied";
     std::filesystem::create_directories(target + "/inside");
-    EXPECT_FALSE(EncryptFileUtils::writeDataToFile(target, SecureString(std::string("v")), kConfiguration));
+    EXPECT_FALSE(write(target, "v"));
     EXPECT_EQ((std::vector<std::string>{"occupied"}), namesIn(configDir));
     EXPECT_TRUE(std::filesystem::is_directory(target + "/inside"));
 }

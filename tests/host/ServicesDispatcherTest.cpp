@@ -5,6 +5,7 @@
 #include <atomic>
 #include <future>
 #include <memory>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -29,10 +30,9 @@ TEST(ServicesDispatcherTest, RunsTasksInTheOrderQueued) {
         dispatcher.enqueue(task([&order, i] { order.push_back(i); }), false, true);
     }
     dispatcher.waitUntilIdle();
-    ASSERT_EQ(100u, order.size());
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(i, order[i]);
-    }
+    std::vector<int> expected(100);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(expected, order);
 }
 
 TEST(ServicesDispatcherTest, UpdateAccessOnlyOnTheServicesThread) {
@@ -67,8 +67,8 @@ TEST(ServicesDispatcherTest, EnqueueBlockWaitsBehindEarlierTasks) {
         dispatcher.enqueue(task([&order, i] { order.push_back(i); }), false, true);
     }
     dispatcher.enqueueBlock(task([&order] { order.push_back(10); }), false, true);
-    ASSERT_EQ(11u, order.size());  // the blocking task ran, and everything before it
-    EXPECT_EQ(10, order.back());
+    // The blocking task ran, and everything before it.
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), order);
 }
 
 TEST(ServicesDispatcherTest, ShutdownRunsQueuedTasksAndDropsLaterOnes) {

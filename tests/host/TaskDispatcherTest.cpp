@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <future>
+#include <numeric>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -38,8 +39,22 @@ private:
 
 }  // namespace
 
-TEST(TaskDispatcherTest, RunsBothKindsOfTaskInTheOrderQueued) {
+class TaskDispatcherTest : public ::testing::Test {
+protected:
+    // Holds the worker inside a gate task with five counting tasks queued behind it.
+    void queueFiveBehindGate() {
+        gate.block(dispatcher);
+        for (int i = 0; i < 5; ++i) {
+            dispatcher.enqueue([this] { ++ran; }, "count");
+        }
+    }
+
+    Gate gate;  // declared first so that it outlives the worker
+    std::atomic<int> ran{0};
     TaskDispatcher dispatcher;
+};
+
+TEST_F(TaskDispatcherTest, RunsBothKindsOfTaskInTheOrderQueued) {
     std::vector<int> order;
     for (int i = 0; i < 50; ++i) {
         if (i % 2 == 0) {
@@ -50,15 +65,12 @@ TEST(TaskDispatcherTest, RunsBothKindsOfTaskInTheOrderQueued) {
         }
     }
     dispatcher.waitUntilIdle();
-    ASSERT_EQ(50u, order.size());
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(i, order[i]);
-    }
+    std::vector<int> expected(50);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(expected, order);
 }
 
-TEST(TaskDispatcherTest, CountsPendingTasksAndKnowsItsOwnThread) {
-    TaskDispatcher dispatcher;
-    Gate gate;
+TEST_F(TaskDispatcherTest, CountsPendingTasksAndKnowsItsOwnThread) {
     gate.block(dispatcher);
     bool onOwnThread = false;
     dispatcher.enqueue([&] { onOwnThread = dispatcher.isDispatcherThread(); }, "check");
@@ -71,31 +83,19 @@ TEST(TaskDispatcherTest, CountsPendingTasksAndKnowsItsOwnThread) {
     EXPECT_TRUE(onOwnThread);
 }
 
-TEST(TaskDispatcherTest, ShutdownRunsQueuedTasksWhenAsked) {
-    TaskDispatcher dispatcher;
-    Gate gate;
-    std::atomic<int> ran{0};
-    gate.block(dispatcher);
-    for (int i = 0; i < 5; ++i) {
-        dispatcher.enqueue([&ran] { ++ran; }, "count");
-    }
+TEST_F(TaskDispatcherTest, ShutdownRunsQueuedTasksWhenAsked) {
+    queueFiveBehindGate();
     std::thread closer([&] { dispatcher.shutdown(true); });
     gate.open();
     closer.join();
     EXPECT_EQ(5, ran.load());
-    dispatcher.enqueue([&ran] { ++ran; }, "after shutdown");
+    dispatcher.enqueue([this] { ++ran; }, "after shutdown");
     dispatcher.waitUntilIdle();
     EXPECT_EQ(5, ran.load());
 }
 
-TEST(TaskDispatcherTest, ShutdownDropsQueuedTasksWhenAsked) {
-    TaskDispatcher dispatcher;
-    Gate gate;
-    std::atomic<int> ran{0};
-    gate.block(dispatcher);
-    for (int i = 0; i < 5; ++i) {
-        dispatcher.enqueue([&ran] { ++ran; }, "count");
-    }
+TEST_F(TaskDispatcherTest, ShutdownDropsQueuedTasksWhenAsked) {
+    queueFiveBehindGate();
     std::thread closer([&] { dispatcher.shutdown(false); });
     // The queue is emptied at once; the running task is left to finish.
     while (dispatcher.pendingCount() != 0) {
@@ -106,9 +106,8 @@ TEST(TaskDispatcherTest, ShutdownDropsQueuedTasksWhenAsked) {
     EXPECT_EQ(0, ran.load());
 }
 
-TEST(TaskDispatcherTest, ExceptionEscapingATaskIsLoggedAndLaterTasksRun) {
+TEST_F(TaskDispatcherTest, ExceptionEscapingATaskIsLoggedAndLaterTasksRun) {
     LogCapture capture;
-    TaskDispatcher dispatcher;
     bool later = false;
     dispatcher.enqueue([] { throw std::runtime_error("disk on fire"); }, "failing task");
     dispatcher.enqueue([&] { later = true; }, "later task");
@@ -117,8 +116,7 @@ TEST(TaskDispatcherTest, ExceptionEscapingATaskIsLoggedAndLaterTasksRun) {
     EXPECT_EQ(1u, capture.count("failing task threw: disk on fire", 2));
 }
 
-TEST(TaskDispatcherTest, WaitUntilIdleOnTheDispatcherThreadReturnsAtOnce) {
-    TaskDispatcher dispatcher;
+TEST_F(TaskDispatcherTest, WaitUntilIdleOnTheDispatcherThreadReturnsAtOnce) {
     bool returned = false;
     dispatcher.enqueue([&] {
         dispatcher.waitUntilIdle();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "zvf/Base64Encoding.h"
@@ -12,35 +13,49 @@
 namespace zvftest {
 namespace {
 
+using zvf::Base64FamilyEncoder;
+
 class Base64FamilyEncoderTest : public ::testing::Test {
 protected:
-    zvf::Base64FamilyEncoder base64{zvf::Base64Encoding::getInstance()};
-    zvf::Base64FamilyEncoder url{zvf::Base64urlEncoding::getInstance()};
+    static std::string padded(const Base64FamilyEncoder& encoder, std::string text) {
+        encoder.addMissingPaddingChars(text);
+        return text;
+    }
+    // Result code, padding count afterwards.
+    static std::pair<int, size_t> paddingOf(const Base64FamilyEncoder& encoder, const std::string& text) {
+        size_t count = 99;
+        const int result = encoder.getPaddingChars(text, count);
+        return {result, count};
+    }
+    // Result code, text and padding count afterwards.
+    static std::tuple<int, std::string, size_t> withoutSurplus(const Base64FamilyEncoder& encoder, std::string text,
+                                                               size_t newLines, size_t count) {
+        const int result = encoder.removeUnnecessaryEncodedPaddingChars(text, newLines, count);
+        return std::make_tuple(result, text, count);
+    }
+    static std::string erased(std::string text) {
+        Base64FamilyEncoder::eraseNewLines(text);
+        return text;
+    }
+
+    Base64FamilyEncoder base64{zvf::Base64Encoding::getInstance()};
+    Base64FamilyEncoder url{zvf::Base64urlEncoding::getInstance()};
 };
 
 TEST_F(Base64FamilyEncoderTest, MissingPaddingIsCountedWithoutLineSeparators) {
-    std::string text = "YWJj\r\nYQ";
-    base64.addMissingPaddingChars(text);
-    EXPECT_EQ("YWJj\r\nYQ==", text);
-    std::string whole = "YWJj\r\n";
-    base64.addMissingPaddingChars(whole);
-    EXPECT_EQ("YWJj\r\n", whole);
-    std::string urlText = "YWI";
-    url.addMissingPaddingChars(urlText);
-    EXPECT_EQ("YWI%3D", urlText);
+    EXPECT_EQ("YWJj\r\nYQ==", padded(base64, "YWJj\r\nYQ"));
+    EXPECT_EQ("YWJj\r\n", padded(base64, "YWJj\r\n"));
+    EXPECT_EQ("YWI%3D", padded(url, "YWI"));
 }
 
 TEST_F(Base64FamilyEncoderTest, PaddingMayOnlyEndTheText) {
-    size_t count = 99;
-    EXPECT_EQ(0, base64.getPaddingChars("YWJj", count));
-    EXPECT_EQ(0u, count);
-    EXPECT_EQ(0, base64.getPaddingChars("YQ==\r\n=\r\n", count));
-    EXPECT_EQ(3u, count);
-    EXPECT_EQ(-2, base64.getPaddingChars("YQ==YQ==", count));
-    EXPECT_EQ(-2, base64.getPaddingChars("YQ=\r=", count));
-    EXPECT_EQ(0, url.getPaddingChars("YQ%3D\r\n%3D", count));
-    EXPECT_EQ(2u, count);
-    EXPECT_EQ(-2, url.getPaddingChars("YQ%3D%3", count));
+    using Count = std::pair<int, size_t>;
+    EXPECT_EQ(Count(0, 0), paddingOf(base64, "YWJj"));
+    EXPECT_EQ(Count(0, 3), paddingOf(base64, "YQ==\r\n=\r\n"));
+    EXPECT_EQ(-2, paddingOf(base64, "YQ==YQ==").first);
+    EXPECT_EQ(-2, paddingOf(base64, "YQ=\r=").first);
+    EXPECT_EQ(Count(0, 2), paddingOf(url, "YQ%3D\r\n%3D"));
+    EXPECT_EQ(-2, paddingOf(url, "YQ%3D%3").first);
 }
 
 TEST_F(Base64FamilyEncoderTest, EveryLineMustBeAsLongAsTheFirst) {
@@ -65,40 +80,17 @@ TEST_F(Base64FamilyEncoderTest, DataLengthOfOneModuloFourIsImpossible) {
 }
 
 TEST_F(Base64FamilyEncoderTest, SurplusPaddingIsRemovedFromTheEnd) {
-    std::string text = "YWJj=\r\n=";
-    size_t count = 2;
-    EXPECT_EQ(0, base64.removeUnnecessaryEncodedPaddingChars(text, 1, count));
-    EXPECT_EQ("YWJj\r\n", text);
-    EXPECT_EQ(0u, count);
-
-    std::string partly = "YQ===";
-    count = 3;
-    EXPECT_EQ(0, base64.removeUnnecessaryEncodedPaddingChars(partly, 0, count));
-    EXPECT_EQ("YQ==", partly);
-    EXPECT_EQ(2u, count);
-
-    std::string tooFew = "YQ=";
-    count = 1;
-    EXPECT_EQ(-2, base64.removeUnnecessaryEncodedPaddingChars(tooFew, 0, count));
-
-    std::string absent = "YWJj";
-    count = 4;  // claims padding strings that are not there
-    EXPECT_EQ(-3, base64.removeUnnecessaryEncodedPaddingChars(absent, 0, count));
-
-    std::string urlText = "YWI%3D%3D%3D";
-    count = 3;
-    EXPECT_EQ(0, url.removeUnnecessaryEncodedPaddingChars(urlText, 0, count));
-    EXPECT_EQ("YWI%3D", urlText);
-    EXPECT_EQ(1u, count);
+    using Outcome = std::tuple<int, std::string, size_t>;
+    EXPECT_EQ(Outcome(0, "YWJj\r\n", 0), withoutSurplus(base64, "YWJj=\r\n=", 1, 2));
+    EXPECT_EQ(Outcome(0, "YQ==", 2), withoutSurplus(base64, "YQ===", 0, 3));
+    EXPECT_EQ(-2, std::get<0>(withoutSurplus(base64, "YQ=", 0, 1)));
+    EXPECT_EQ(-3, std::get<0>(withoutSurplus(base64, "YWJj", 0, 4)));  // claims padding that is not there
+    EXPECT_EQ(Outcome(0, "YWI%3D", 1), withoutSurplus(url, "YWI%3D%3D%3D", 0, 3));
 }
 
 TEST_F(Base64FamilyEncoderTest, LineSeparatorsAreErasedButLoneBreakCharactersStay) {
-    std::string text = "YW\r\nJj\r\n\r\nYQ==\r\n";
-    zvf::Base64FamilyEncoder::eraseNewLines(text);
-    EXPECT_EQ("YWJjYQ==", text);
-    std::string lone = "Y\rW\nI\r\r\n=";
-    zvf::Base64FamilyEncoder::eraseNewLines(lone);
-    EXPECT_EQ("Y\rW\nI\r=", lone);
+    EXPECT_EQ("YWJjYQ==", erased("YW\r\nJj\r\n\r\nYQ==\r\n"));
+    EXPECT_EQ("Y\rW\nI\r=", erased("Y\rW\nI\r\r\n="));
 }
 
 TEST_F(Base64FamilyEncoderTest, GroupsOutsideTheAlphabetAreRejected) {
@@ -110,9 +102,7 @@ TEST_F(Base64FamilyEncoderTest, GroupsOutsideTheAlphabetAreRejected) {
 
     unsigned char out[3] = {1, 2, 3};
     EXPECT_EQ(0, base64.decodeGroup("Zm9v", out));
-    EXPECT_EQ('f', out[0]);
-    EXPECT_EQ('o', out[1]);
-    EXPECT_EQ('o', out[2]);
+    EXPECT_EQ("foo", std::string(out, out + 3));
     unsigned char untouched[3] = {1, 2, 3};
     EXPECT_EQ(-2, base64.decodeGroup("Zm9!", untouched));
     EXPECT_EQ(1, untouched[0]);

@@ -7,10 +7,10 @@
 
 #include <openssl/evp.h>
 
-#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zvf/SecureStringReader.h"
@@ -19,13 +19,23 @@ namespace zvftest {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using FamilyEncoder = std::string (*)(const unsigned char*, uint32_t, bool);
+using FamilyDecoder = int (*)(const std::string&, Bytes&);
+using Decoded = std::pair<int, std::string>;  // result code, then the whole of `out`
 
 const unsigned char* bytesOf(const std::string& text) {
     return reinterpret_cast<const unsigned char*>(text.data());
 }
 
-Bytes toBytes(const std::string& text) {
-    return Bytes(text.begin(), text.end());
+std::string encode(FamilyEncoder encoder, const std::string& data, bool lineBreaks) {
+    return encoder(bytesOf(data), static_cast<uint32_t>(data.size()), lineBreaks);
+}
+
+// Decodes `text` into an output that already holds `prior`.
+Decoded decode(FamilyDecoder decoder, const std::string& text, const std::string& prior = "") {
+    Bytes out(prior.begin(), prior.end());
+    const int result = decoder(text, out);
+    return {result, std::string(out.begin(), out.end())};
 }
 
 std::string plainOf(const zvf::SecureString& value) {
@@ -35,22 +45,21 @@ std::string plainOf(const zvf::SecureString& value) {
 }
 
 // OpenSSL's encoding of `data`, without line breaks.
-std::string opensslEncode(const Bytes& data) {
+std::string opensslEncode(const std::string& data) {
     std::string out(4 * ((data.size() + 2) / 3) + 1, '\0');
-    const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[0]), data.data(),
-                                       static_cast<int>(data.size()));
-    out.resize(static_cast<size_t>(length));
+    out.resize(static_cast<size_t>(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[0]), bytesOf(data),
+                                                   static_cast<int>(data.size()))));
     return out;
 }
 
 // OpenSSL's decoding of padded text. EVP_DecodeBlock counts the bytes the
 // padding stands for, so they are dropped here.
-Bytes opensslDecode(const std::string& text) {
-    Bytes out(text.size() / 4 * 3 + 3);
-    const int length = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()),
+std::string opensslDecode(const std::string& text) {
+    std::string out(text.size() / 4 * 3 + 3, '\0');
+    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(&out[0]), bytesOf(text),
                                        static_cast<int>(text.size()));
     if (length < 0) {
-        return Bytes{0xDE, 0xAD};
+        return "\xDE\xAD";
     }
     size_t padding = 0;
     for (size_t i = text.size(); i > 0 && text[i - 1] == '=' && padding < 2; --i) {
@@ -60,39 +69,25 @@ Bytes opensslDecode(const std::string& text) {
     return out;
 }
 
-std::string toUrlAlphabet(std::string text) {
+std::string toUrlAlphabet(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '+') {
-            out += '-';
-        } else if (c == '/') {
-            out += '_';
-        } else if (c == '=') {
-            out += "%3D";
-        } else {
-            out += c;
-        }
+        out += c == '+' ? "-" : c == '/' ? "_" : c == '=' ? "%3D" : std::string(1, c);
     }
     return out;
 }
 
-std::string withoutNewLines(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\r\n") == 0) {
-            ++i;
-        } else {
-            out += text[i];
-        }
+std::string withoutNewLines(std::string text) {
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) {
+        text.erase(at, 2);
     }
-    return out;
+    return text;
 }
 
-Bytes randomBytes(std::mt19937& random, size_t length) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes data(length);
-    for (unsigned char& b : data) {
-        b = static_cast<unsigned char>(byte(random));
+std::string randomBytes(std::mt19937& random, size_t length) {
+    std::string data(length, '\0');
+    for (char& c : data) {
+        c = static_cast<char>(random());
     }
     return data;
 }
@@ -114,63 +109,35 @@ const Vector kRfcVectors[] = {
     {"foobar", "Zm9vYmFy", "Zm9vYmFy"},
 };
 
-TEST(Base64Test, EncodesRfcVectorsInBothAlphabets) {
+TEST(Base64Test, RfcVectorsEncodeAndDecodeInBothAlphabets) {
     for (const Vector& v : kRfcVectors) {
-        const std::string plain(v.plain);
-        const uint32_t length = static_cast<uint32_t>(plain.size());
-        EXPECT_EQ(v.base64, zvf::base64_encode(bytesOf(plain), length, false)) << plain;
-        EXPECT_EQ(v.base64url, zvf::base64url_encode(bytesOf(plain), length, false)) << plain;
-    }
-}
-
-TEST(Base64Test, DecodesRfcVectorsInBothAlphabets) {
-    for (const Vector& v : kRfcVectors) {
-        if (*v.plain == '\0') {
-            continue;
+        SCOPED_TRACE(v.plain);
+        EXPECT_EQ(v.base64, encode(zvf::base64_encode, v.plain, false));
+        EXPECT_EQ(v.base64url, encode(zvf::base64url_encode, v.plain, false));
+        if (*v.plain != '\0') {
+            EXPECT_EQ(Decoded(0, v.plain), decode(zvf::base64_decode, v.base64));
+            EXPECT_EQ(Decoded(0, v.plain), decode(zvf::base64url_decode, v.base64url));
         }
-        Bytes out;
-        EXPECT_EQ(0, zvf::base64_decode(v.base64, out)) << v.base64;
-        EXPECT_EQ(toBytes(v.plain), out) << v.base64;
-        out.clear();
-        EXPECT_EQ(0, zvf::base64url_decode(v.base64url, out)) << v.base64url;
-        EXPECT_EQ(toBytes(v.plain), out) << v.base64url;
     }
 }
 
-TEST(Base64Test, AlphabetsDifferInTheLastTwoCharacters) {
-    const Bytes data{0xFB, 0xFF};
-    EXPECT_EQ("+/8=", zvf::base64_encode(data.data(), 2, false));
-    EXPECT_EQ("-_8%3D", zvf::base64url_encode(data.data(), 2, false));
-    Bytes out;
-    EXPECT_EQ(0, zvf::base64url_decode("-_8%3D", out));
-    EXPECT_EQ(data, out);
-    out.clear();
-    EXPECT_EQ(-2, zvf::base64url_decode("+/8%3D", out));
-    EXPECT_EQ(-2, zvf::base64_decode("-_8=", out));
-}
-
-TEST(Base64Test, EncodingWithoutPaddingOmitsItAndDecodingRestoresIt) {
-    EXPECT_EQ("YWJj", zvf::base64_encode(bytesOf("abc"), 3, false));
-    EXPECT_EQ("YWI=", zvf::base64_encode(bytesOf("ab"), 2, false));
-    EXPECT_EQ("YWI%3D", zvf::base64url_encode(bytesOf("ab"), 2, false));
-    EXPECT_EQ("YWI", zvf::base64_encode_without_padding(bytesOf("ab"), 2, false));
-    EXPECT_EQ("YQ", zvf::base64url_encode_without_padding(bytesOf("a"), 1, false));
-
-    Bytes out;
-    EXPECT_EQ(0, zvf::base64_decode_without_padding("YWI", out));
-    EXPECT_EQ(toBytes("ab"), out);
-    out.clear();
-    EXPECT_EQ(0, zvf::base64url_decode_without_padding("YQ", out));
-    EXPECT_EQ(toBytes("a"), out);
-    out.clear();
-    // Padding that is present anyway is tolerated.
-    EXPECT_EQ(0, zvf::base64url_decode_without_padding("YWI%3D", out));
-    EXPECT_EQ(toBytes("ab"), out);
-    out.clear();
-    EXPECT_EQ(-2, zvf::base64_decode_without_padding("Y", out));
-}
-
-TEST(Base64Test, EncodersReturnEmptyTextForNoData) {
+TEST(Base64Test, EncodersUseTheirAlphabetAndPaddingAndGiveNothingForNoData) {
+    const struct {
+        FamilyEncoder encoder;
+        std::string data;
+        std::string expected;
+    } cases[] = {
+        {zvf::base64_encode, "\xFB\xFF", "+/8="},
+        {zvf::base64url_encode, "\xFB\xFF", "-_8%3D"},  // alphabets differ in the last two characters
+        {zvf::base64_encode, "abc", "YWJj"},
+        {zvf::base64_encode, "ab", "YWI="},
+        {zvf::base64url_encode, "ab", "YWI%3D"},
+        {zvf::base64_encode_without_padding, "ab", "YWI"},
+        {zvf::base64url_encode_without_padding, "a", "YQ"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, encode(c.encoder, c.data, false)) << c.data;
+    }
     EXPECT_EQ("", zvf::base64_encode(nullptr, 5, true));
     EXPECT_EQ("", zvf::base64_encode(bytesOf("abc"), 0, true));
     EXPECT_EQ("", zvf::base64url_encode_without_padding(nullptr, 3, false));
@@ -178,103 +145,85 @@ TEST(Base64Test, EncodersReturnEmptyTextForNoData) {
     EXPECT_TRUE(zvf::base64_discreet_encode(bytesOf("abc"), 0, false).empty());
 }
 
-TEST(Base64Test, LineBreakFollowsEveryFullLineIncludingTheLast) {
+TEST(Base64Test, LineBreakFollowsEveryFullLineIncludingTheLastButNotInTheDiscreetEncoder) {
     const std::string data54(54, 'x');
-    const std::string encoded54 = zvf::base64_encode(bytesOf(data54), 54, true);
-    ASSERT_EQ(74u, encoded54.size());
-    EXPECT_EQ("\r\n", encoded54.substr(72));
-    EXPECT_EQ(encoded54.substr(0, 72), zvf::base64_encode(bytesOf(data54), 54, false));
+    const std::string line54 = encode(zvf::base64_encode, data54, false);
+    ASSERT_EQ(72u, line54.size());
+    EXPECT_EQ(line54 + "\r\n", encode(zvf::base64_encode, data54, true));
+    EXPECT_EQ(line54, plainOf(zvf::base64_discreet_encode(bytesOf(data54), 54, true)));
 
     const std::string data57(57, 'x');
-    const std::string encoded57 = zvf::base64_encode(bytesOf(data57), 57, true);
-    ASSERT_EQ(78u, encoded57.size());
-    EXPECT_EQ("\r\n", encoded57.substr(72, 2));
-    EXPECT_EQ(zvf::base64_encode(bytesOf(data57), 57, false), withoutNewLines(encoded57));
+    const std::string whole57 = encode(zvf::base64_encode, data57, false);
+    ASSERT_EQ(76u, whole57.size());
+    const std::string broken57 = whole57.substr(0, 72) + "\r\n" + whole57.substr(72);
+    EXPECT_EQ(broken57, encode(zvf::base64_encode, data57, true));
+    EXPECT_EQ(broken57, plainOf(zvf::base64_discreet_encode(bytesOf(data57), 57, true)));
 
     // Three full lines of url text, then the padded remainder.
     const std::string data163(163, 'q');
-    const std::string url = zvf::base64url_encode(bytesOf(data163), 163, true);
+    const std::string url = encode(zvf::base64url_encode, data163, true);
     EXPECT_EQ(3u * 74 + 2 + 2 * 3, url.size());
     EXPECT_EQ("%3D", url.substr(url.size() - 3));
-    Bytes out;
-    EXPECT_EQ(0, zvf::base64url_decode(url, out));
-    EXPECT_EQ(toBytes(data163), out);
+    EXPECT_EQ(Decoded(0, data163), decode(zvf::base64url_decode, url));
 }
 
-TEST(Base64Test, DiscreetEncoderPutsNoBreakAfterTheLastLine) {
-    const std::string data54(54, 'x');
-    const std::string discreet54 = plainOf(zvf::base64_discreet_encode(bytesOf(data54), 54, true));
-    EXPECT_EQ(zvf::base64_encode(bytesOf(data54), 54, false), discreet54);
+struct DecodeCase {
+    FamilyDecoder decoder;
+    std::string text;
+    std::string prior;  // what `out` holds before the call
+    Decoded expected;
+};
 
-    const std::string data57(57, 'x');
-    const std::string discreet57 = plainOf(zvf::base64_discreet_encode(bytesOf(data57), 57, true));
-    EXPECT_EQ(zvf::base64_encode(bytesOf(data57), 57, true), discreet57);
-    ASSERT_EQ(78u, discreet57.size());
-    EXPECT_EQ("\r\n", discreet57.substr(72, 2));
+TEST(Base64Test, DecodersNormalisePaddingAndLineBreaksAndAppend) {
+    const DecodeCase cases[] = {
+        {zvf::base64url_decode, "-_8%3D", "", {0, "\xFB\xFF"}},
+        {zvf::base64_decode_without_padding, "YWI", "", {0, "ab"}},
+        {zvf::base64url_decode_without_padding, "YQ", "", {0, "a"}},
+        {zvf::base64url_decode_without_padding, "YWI%3D", "", {0, "ab"}},  // padding present anyway
+        {zvf::base64_decode, "YWI=\r\n", "", {0, "ab"}},
+        {zvf::base64_decode, "YWJj=", "", {0, "abc"}},  // surplus padding removed
+        {zvf::base64_decode, "YQ==\r\n=\r\n", "", {0, "a"}},
+        {zvf::base64url_decode, "YWI%3D", "", {0, "ab"}},
+        {zvf::base64url_decode, "YWJj\r\nYWI%3D", "", {0, "abcab"}},  // padding on the break column
+        {zvf::base64_decode, "YWJj\r\nYWJj\r\nYQ==", "", {0, "abcabca"}},
+        {zvf::base64_decode, "YWI=", "\1\2\3", {0, "\1\2\3ab"}},  // appends to existing bytes
+        {zvf::base64url_decode, "Yw%3D%3D", "\1\2\3ab", {0, "\1\2\3abc"}},
+    };
+    for (const DecodeCase& c : cases) {
+        EXPECT_EQ(c.expected, decode(c.decoder, c.text, c.prior)) << c.text;
+    }
 }
 
-TEST(Base64Test, DecoderRejectsMalformedTexts) {
-    Bytes out{7};
-    EXPECT_EQ(-1, zvf::base64_decode("", out));
-    EXPECT_EQ(-2, zvf::base64_decode("YWI", out));      // missing padding
-    EXPECT_EQ(-2, zvf::base64_decode("Y", out));        // impossible length
-    EXPECT_EQ(-2, zvf::base64_decode("YW=I", out));     // padding in the middle
-    EXPECT_EQ(-2, zvf::base64_decode("YQ==YWJj", out)); // padding in the middle
-    EXPECT_EQ(-2, zvf::base64_decode("YWJj\r\nYWJjYWJj", out));  // longer second line
-    EXPECT_EQ(-2, zvf::base64url_decode("YWI%3", out));
-    EXPECT_EQ(Bytes{7}, out);  // failures before the groups leave `out` alone
-}
-
-TEST(Base64Test, GroupFailureClearsOutput) {
-    Bytes out{7, 8};
-    EXPECT_EQ(-2, zvf::base64_decode("YWJjYW\x01j", out));
-    EXPECT_TRUE(out.empty());
-    out = {7};
-    EXPECT_EQ(-2, zvf::base64_decode("YW*j", out));  // outside the alphabet
-    EXPECT_TRUE(out.empty());
-}
-
-TEST(Base64Test, DecoderNormalisesPaddingAndLineBreaks) {
-    Bytes out;
-    EXPECT_EQ(0, zvf::base64_decode("YWI=\r\n", out));
-    EXPECT_EQ(toBytes("ab"), out);
-    out.clear();
-    EXPECT_EQ(0, zvf::base64_decode("YWJj=", out));  // surplus padding removed
-    EXPECT_EQ(toBytes("abc"), out);
-    out.clear();
-    EXPECT_EQ(0, zvf::base64_decode("YQ==\r\n=\r\n", out));
-    EXPECT_EQ(toBytes("a"), out);
-    out.clear();
-    EXPECT_EQ(0, zvf::base64url_decode("YWI%3D", out));
-    EXPECT_EQ(toBytes("ab"), out);
-    out.clear();
-    EXPECT_EQ(0, zvf::base64url_decode("YWJj\r\nYWI%3D", out));  // padding on the break column
-    EXPECT_EQ(toBytes("abcab"), out);
-    out.clear();
-    EXPECT_EQ(0, zvf::base64_decode("YWJj\r\nYWJj\r\nYQ==", out));
-    EXPECT_EQ(toBytes("abcabca"), out);
-}
-
-TEST(Base64Test, DecodingAppendsToExistingBytes) {
-    Bytes out{1, 2, 3};
-    EXPECT_EQ(0, zvf::base64_decode("YWI=", out));
-    EXPECT_EQ((Bytes{1, 2, 3, 'a', 'b'}), out);
-    EXPECT_EQ(0, zvf::base64url_decode("Yw%3D%3D", out));
-    EXPECT_EQ((Bytes{1, 2, 3, 'a', 'b', 'c'}), out);
+TEST(Base64Test, DecodersRejectMalformedTextsClearingOutputOnlyForBadGroups) {
+    const DecodeCase cases[] = {
+        // Failures before the groups leave `out` alone.
+        {zvf::base64_decode, "", "\7", {-1, "\7"}},
+        {zvf::base64_decode, "YWI", "\7", {-2, "\7"}},   // missing padding
+        {zvf::base64_decode, "Y", "\7", {-2, "\7"}},     // impossible length
+        {zvf::base64_decode, "YW=I", "\7", {-2, "\7"}},  // padding in the middle
+        {zvf::base64_decode, "YQ==YWJj", "\7", {-2, "\7"}},
+        {zvf::base64_decode, "YWJj\r\nYWJjYWJj", "\7", {-2, "\7"}},  // longer second line
+        {zvf::base64url_decode, "YWI%3", "\7", {-2, "\7"}},
+        {zvf::base64_decode_without_padding, "Y", "\7", {-2, "\7"}},
+        // A group failure clears it.
+        {zvf::base64_decode, "YWJjYW\x01j", "\7\10", {-2, ""}},
+        {zvf::base64_decode, "YW*j", "\7", {-2, ""}},  // outside the alphabet
+        {zvf::base64url_decode, "+/8%3D", "\7", {-2, ""}},
+        {zvf::base64_decode, "-_8=", "\7", {-2, ""}},
+    };
+    for (const DecodeCase& c : cases) {
+        EXPECT_EQ(c.expected, decode(c.decoder, c.text, c.prior)) << c.text;
+    }
 }
 
 TEST(Base64Test, DiscreetDecoderAcceptsPaddedTextAndRejectsIncompleteGroups) {
     zvf::SecureString out("unchanged");
+    for (const char* bad : {"YWJjY", "", "\r\n", "YW*j"}) {
+        EXPECT_EQ(-1, zvf::base64_discreet_decode(zvf::SecureString(bad), out)) << bad;
+    }
+    EXPECT_EQ("unchanged", plainOf(out));
     EXPECT_EQ(0, zvf::base64_discreet_decode(zvf::SecureString("YWI="), out));
     EXPECT_EQ("ab", plainOf(out));
-
-    zvf::SecureString kept("unchanged");
-    EXPECT_EQ(-1, zvf::base64_discreet_decode(zvf::SecureString("YWJjY"), kept));
-    EXPECT_EQ(-1, zvf::base64_discreet_decode(zvf::SecureString(), kept));
-    EXPECT_EQ(-1, zvf::base64_discreet_decode(zvf::SecureString("\r\n"), kept));
-    EXPECT_EQ(-1, zvf::base64_discreet_decode(zvf::SecureString("YW*j"), kept));
-    EXPECT_EQ("unchanged", plainOf(kept));
-
     EXPECT_EQ(0, zvf::base64_discreet_decode(zvf::SecureString("YWJj\r\nYWI="), out));
     EXPECT_EQ("abcab", plainOf(out));
 }
@@ -283,38 +232,26 @@ TEST(Base64Test, MatchesOpenSslOnRandomData) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<size_t> lengths(0, 300);
     for (int round = 0; round < 3000; ++round) {
-        const Bytes data = randomBytes(random, lengths(random));
-        const uint32_t length = static_cast<uint32_t>(data.size());
+        const std::string data = randomBytes(random, lengths(random));
+        SCOPED_TRACE("length " + std::to_string(data.size()));
         const std::string reference = opensslEncode(data);
-
-        const std::string plainText = zvf::base64_encode(data.data(), length, false);
-        ASSERT_EQ(reference, plainText) << "length " << length;
-        const std::string broken = zvf::base64_encode(data.data(), length, true);
+        const std::string broken = encode(zvf::base64_encode, data, true);
+        const std::string unpadded = encode(zvf::base64_encode_without_padding, data, false);
+        ASSERT_EQ(reference, encode(zvf::base64_encode, data, false));
         ASSERT_EQ(reference, withoutNewLines(broken));
-        ASSERT_EQ(toUrlAlphabet(reference), zvf::base64url_encode(data.data(), length, false));
-        const std::string unpadded = zvf::base64_encode_without_padding(data.data(), length, false);
+        ASSERT_EQ(toUrlAlphabet(reference), encode(zvf::base64url_encode, data, false));
         ASSERT_EQ(reference.substr(0, reference.find('=')), unpadded);
-
         if (data.empty()) {
             continue;
         }
+        const Decoded expected(0, data);
         ASSERT_EQ(data, opensslDecode(reference));
-        Bytes out;
-        ASSERT_EQ(0, zvf::base64_decode(reference, out));
-        ASSERT_EQ(data, out);
-        out.clear();
-        ASSERT_EQ(0, zvf::base64_decode(broken, out));
-        ASSERT_EQ(data, out);
-        out.clear();
-        ASSERT_EQ(0, zvf::base64_decode_without_padding(unpadded, out));
-        ASSERT_EQ(data, out);
-        out.clear();
-        ASSERT_EQ(0, zvf::base64url_decode(zvf::base64url_encode(data.data(), length, true), out));
-        ASSERT_EQ(data, out);
-        out.clear();
-        ASSERT_EQ(0, zvf::base64url_decode_without_padding(
-                         zvf::base64url_encode_without_padding(data.data(), length, true), out));
-        ASSERT_EQ(data, out);
+        ASSERT_EQ(expected, decode(zvf::base64_decode, reference));
+        ASSERT_EQ(expected, decode(zvf::base64_decode, broken));
+        ASSERT_EQ(expected, decode(zvf::base64_decode_without_padding, unpadded));
+        ASSERT_EQ(expected, decode(zvf::base64url_decode, encode(zvf::base64url_encode, data, true)));
+        ASSERT_EQ(expected, decode(zvf::base64url_decode_without_padding,
+                                   encode(zvf::base64url_encode_without_padding, data, true)));
     }
 }
 
@@ -322,11 +259,11 @@ TEST(Base64Test, DiscreetCodecMatchesTheFamilyCodecOnRandomData) {
     std::mt19937 random(7);
     std::uniform_int_distribution<size_t> lengths(1, 300);
     for (int round = 0; round < 500; ++round) {
-        const Bytes data = randomBytes(random, lengths(random));
+        const std::string data = randomBytes(random, lengths(random));
         const uint32_t length = static_cast<uint32_t>(data.size());
         for (bool lineBreaks : {false, true}) {
-            const zvf::SecureString encoded = zvf::base64_discreet_encode(data.data(), length, lineBreaks);
-            std::string expected = zvf::base64_encode(data.data(), length, lineBreaks);
+            const zvf::SecureString encoded = zvf::base64_discreet_encode(bytesOf(data), length, lineBreaks);
+            std::string expected = encode(zvf::base64_encode, data, lineBreaks);
             // The family encoder also ends a last full line with a break.
             if (lineBreaks && length % 3 == 0 && (length / 3) % 18 == 0) {
                 expected.resize(expected.size() - 2);
@@ -334,7 +271,7 @@ TEST(Base64Test, DiscreetCodecMatchesTheFamilyCodecOnRandomData) {
             ASSERT_EQ(expected, plainOf(encoded)) << "length " << length;
             zvf::SecureString decoded;
             ASSERT_EQ(0, zvf::base64_discreet_decode(encoded, decoded));
-            ASSERT_EQ(std::string(data.begin(), data.end()), plainOf(decoded));
+            ASSERT_EQ(data, plainOf(decoded));
         }
     }
 }
@@ -344,67 +281,57 @@ TEST(Base64Test, DiscreetCodecMatchesTheFamilyCodecOnRandomData) {
 // added, and alphabet runs followed by arbitrary padding and breaks.
 std::string randomText(std::mt19937& random, size_t length) {
     static const char kSpecial[] = "ABCDEFabcdef0189+/-_=%3D\r\n\r\n==\r\n%3D\x01\xff ";
-    std::uniform_int_distribution<size_t> pickSpecial(0, sizeof(kSpecial) - 2);
-    std::uniform_int_distribution<int> kind(0, 2);
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    auto special = [&] { return kSpecial[random() % (sizeof(kSpecial) - 1)]; };
     std::string text;
-    switch (kind(random)) {
+    switch (random() % 3) {
     case 0:
         for (size_t i = 0; i < length; ++i) {
-            text += kSpecial[pickSpecial(random)];
+            text += special();
         }
         break;
     case 1: {
-        const Bytes data = randomBytes(random, length);
-        const uint32_t size = static_cast<uint32_t>(data.size());
-        text = random() % 2 == 0 ? zvf::base64_encode(data.data(), size, random() % 2 == 0)
-                                 : zvf::base64url_encode(data.data(), size, random() % 2 == 0);
-        const int mutations = static_cast<int>(random() % 4);
-        for (int m = 0; m < mutations && !text.empty(); ++m) {
+        const std::string data = randomBytes(random, length);
+        const FamilyEncoder encoder = random() % 2 == 0 ? zvf::base64_encode : zvf::base64url_encode;
+        text = encode(encoder, data, random() % 2 == 0);
+        for (int m = static_cast<int>(random() % 4); m > 0 && !text.empty(); --m) {
             const size_t at = random() % text.size();
             switch (random() % 3) {
             case 0:
-                text[at] = kSpecial[pickSpecial(random)];
+                text[at] = special();
                 break;
             case 1:
                 text.erase(at, 1);
                 break;
             default:
-                text.insert(at, 1, kSpecial[pickSpecial(random)]);
+                text.insert(at, 1, special());
                 break;
             }
         }
         break;
     }
-    default: {
-        static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    default:
         for (size_t i = 0; i < length; ++i) {
             text += kAlphabet[random() % 64];
         }
-        const char* tails[] = {"=", "%3D", "\r\n"};
-        const int tailCount = static_cast<int>(random() % 5);
-        for (int t = 0; t < tailCount; ++t) {
-            text += tails[random() % 3];
+        for (int t = static_cast<int>(random() % 5); t > 0; --t) {
+            text += std::vector<const char*>{"=", "%3D", "\r\n"}[random() % 3];
         }
         break;
-    }
     }
     return text;
 }
 
-using FamilyDecoder = int (*)(const std::string&, std::vector<unsigned char>&);
-
 int expectDocumentedOutcome(FamilyDecoder decoder, const std::string& text) {
-    const Bytes prefix{0x5A, 0xA5};
-    Bytes out = prefix;
-    const int result = decoder(text, out);
-    EXPECT_TRUE(result == 0 || result == -1 || result == -2 || result == -3) << result;
-    if (result == 0) {
-        EXPECT_GE(out.size(), prefix.size());
-        EXPECT_TRUE(out.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), out.begin()));
+    const std::string prior = "\x5A\xA5";
+    const Decoded result = decode(decoder, text, prior);
+    EXPECT_TRUE(result.first == 0 || result.first == -1 || result.first == -2 || result.first == -3) << result.first;
+    if (result.first == 0) {
+        EXPECT_EQ(prior, result.second.substr(0, prior.size()));
     } else {
-        EXPECT_TRUE(out == prefix || out.empty());
+        EXPECT_TRUE(result.second == prior || result.second.empty());
     }
-    return result;
+    return result.first;
 }
 
 int expectDocumentedDiscreetOutcome(const std::string& text) {
@@ -442,12 +369,9 @@ TEST(Base64Test, DecodersSurviveRandomAndTruncatedTexts) {
 
     // Valid encodings with line breaks, cut at every length.
     for (size_t length : {1u, 2u, 55u, 56u, 110u}) {
-        const Bytes data = randomBytes(random, length);
-        const std::string texts[] = {
-            zvf::base64_encode(data.data(), static_cast<uint32_t>(length), true),
-            zvf::base64url_encode(data.data(), static_cast<uint32_t>(length), true),
-            zvf::base64_encode_without_padding(data.data(), static_cast<uint32_t>(length), true)};
-        for (const std::string& whole : texts) {
+        const std::string data = randomBytes(random, length);
+        for (FamilyEncoder encoder : {zvf::base64_encode, zvf::base64url_encode, zvf::base64_encode_without_padding}) {
+            const std::string whole = encode(encoder, data, true);
             for (size_t cut = 0; cut <= whole.size(); ++cut) {
                 for (FamilyDecoder decoder : decoders) {
                     expectDocumentedOutcome(decoder, whole.substr(0, cut));
@@ -464,17 +388,12 @@ TEST(Base64Test, ManyPaddingStringsAreHandledInLinearTime) {
     for (int i = 0; i < 200000; ++i) {
         text += "=\r\n";
     }
-    Bytes out;
-    EXPECT_EQ(0, zvf::base64_decode(text, out));
-    EXPECT_EQ(toBytes("abc"), out);
-
+    EXPECT_EQ(Decoded(0, "abc"), decode(zvf::base64_decode, text));
     std::string url = "YQ";
     for (int i = 0; i < 100000; ++i) {
         url += "%3D";
     }
-    out.clear();
-    EXPECT_EQ(0, zvf::base64url_decode(url, out));
-    EXPECT_EQ(toBytes("a"), out);
+    EXPECT_EQ(Decoded(0, "a"), decode(zvf::base64url_decode, url));
 }
 
 }  // namespace
