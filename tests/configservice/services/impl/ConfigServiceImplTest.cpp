@@ -69,6 +69,39 @@ protected:
     }
 
     static std::size_t aliasLines(const LogCapture& capture) { return capture.count("is an alias for key"); }
+    static std::wstring flag(bool result) { return result ? L"true" : L"false"; }
+
+    // Calls every operation that goes to the feature set and lists what the
+    // answering ones returned. Runs on the services thread.
+    std::vector<std::wstring> forwardEverything() {
+        auto value = service->getConfig(L"Key");
+        service->setConfig(L"Key", L"v1");
+        service->setInMemoryConfig(L"Mem", L"v2");
+        service->setMdmConfig("<mdm/>");
+        service->setKeySensitive(L"Secret");
+        service->resetConfig(L"Key");
+        const bool removed = service->removeConfigStoreAndCache(L"PresenceConfigStore");
+        service->removeAllCachedConfigStores();
+        service->refreshConfigFeatureSet();
+        const bool provisioned = service->setUrlProvisioningData(L"a=b");
+        const bool allowReset = service->resetAllowUriProvisioningData();
+        const std::wstring prt = service->getAllConfigForPRT();
+        // Writes come back only as change reports from the store manager.
+        return {flag(removed), flag(provisioned), flag(allowReset), prt,
+                service->getValueFromConfigStore("Store", L"Key"), value->getValue(),
+                flag(service->isKeySensitive(L"Secret"))};
+    }
+
+    // The configuration dumps logged, each as "<level>:<message>".
+    static Events dumps(const LogCapture& capture) {
+        Events out;
+        for (const LogCapture::Record& record : capture.records()) {
+            if (record.functionName == "logConfig") {
+                out.push_back(std::to_string(record.level) + ":" + record.message);
+            }
+        }
+        return out;
+    }
 
     std::shared_ptr<ConfigServiceImpl> service;
     std::shared_ptr<Events> log = std::make_shared<Events>();
@@ -88,17 +121,22 @@ TEST_F(ConfigServiceImplTest, UnknownKeyYieldsAnUndefinedObjectCachedForLaterLoo
     });
 }
 
-TEST_F(ConfigServiceImplTest, KeysDifferingOnlyInLetterCaseShareOneObject) {
+TEST_F(ConfigServiceImplTest, KeysDifferingOnlyInLetterCaseShareOneCachedObject) {
     onServicesThread([this]() {
         auto mixed = service->getConfig(L"Voicemail_Enabled");
         EXPECT_EQ(mixed, service->getConfig(L"voicemail_enabled"));
         EXPECT_EQ(mixed, service->getConfig(L"VOICEMAIL_ENABLED"));
         EXPECT_EQ(L"Voicemail_Enabled", mixed->getKey());
-        EXPECT_EQ(1u, service->getAllConfig()->size());
+        // Creating under an equal key keeps the entry already cached.
+        auto first = service->createConfig(L"Key", L"one", L"", false, L"S", L"");
+        EXPECT_NE(first, service->createConfig(L"KEY", L"two", L"", false, L"S", L""));
+        EXPECT_EQ(first, service->getConfig(L"key"));
+        EXPECT_EQ(L"one", service->getConfig(L"key")->getValue());
+        EXPECT_EQ(2u, service->getAllConfig()->size());
     });
 }
 
-TEST_F(ConfigServiceImplTest, OldKeyNameInAnyLetterCaseCreatesTheObjectUnderTheCurrentName) {
+TEST_F(ConfigServiceImplTest, OldKeyNameInAnyLetterCaseReachesAndUpdatesTheObjectUnderTheCurrentName) {
     onServicesThread([this]() {
         installAliases();
         std::wstring realName = L"stale";
@@ -114,6 +152,8 @@ TEST_F(ConfigServiceImplTest, OldKeyNameInAnyLetterCaseCreatesTheObjectUnderTheC
         EXPECT_EQ(viaOldName, service->getConfig(L"TftpServer1"));
         EXPECT_EQ(viaOldName, service->getConfig(L"TFTPSERVER1"));
         EXPECT_EQ(1u, service->getAllConfig()->size());
+        service->OnConfigChanged(L"TftpServer1", L"host-b", L"", false, true, L"Tftp", L"", false);
+        EXPECT_EQ(L"host-b", viaOldName->getValue());
     });
 }
 
@@ -156,40 +196,23 @@ TEST_F(ConfigServiceImplTest, AliasLookupLogsTheCurrentNameAndValueOncePerLookup
     EXPECT_EQ((std::vector<std::string>{expectedLower, expectedTable}), lines);
 }
 
-TEST_F(ConfigServiceImplTest, AliasLookupOfASensitiveOldNameLogsValueHidden) {
-    LogCapture capture;
-    onServicesThread([this]() {
-        installAliases();
-        service->updateSensitiveKeyList(L"TFTPSERVER1");
-        service->createConfig(L"TFTPPrimaryServer", L"s3cret-value", L"", false, L"S", L"");
-        service->getConfig(L"tftpServer1");
-    });
-    EXPECT_TRUE(capture.contains(
-        "findConfig key : [tftpServer1] is an alias for key : [TFTPPrimaryServer] actual lookup done on this key - "
-        "value : [VALUE_HIDDEN]",
-        4));
-    EXPECT_FALSE(capture.contains("s3cret-value"));
-}
-
-TEST_F(ConfigServiceImplTest, AliasLogLineMasksPersonalData) {
+TEST_F(ConfigServiceImplTest, AliasLogLineMasksPersonalDataAndHidesTheValueOfASensitiveOldName) {
     LogCapture capture;
     onServicesThread([this]() {
         installAliases();
         service->createConfig(L"TFTPPrimaryServer", L"10.20.30.40", L"", false, L"S", L"");
         service->getConfig(L"TftpServer1");
+        service->updateSensitiveKeyList(L"TFTPSERVER1");
+        service->OnConfigChanged(L"TFTPPrimaryServer", L"s3cret-value", L"", false, true, L"S", L"", false);
+        service->getConfig(L"tftpServer1");
     });
-    EXPECT_EQ(1u, aliasLines(capture));
+    EXPECT_EQ(2u, aliasLines(capture));
     EXPECT_FALSE(capture.contains("10.20.30.40"));
-}
-
-TEST_F(ConfigServiceImplTest, CreateConfigKeepsAnEntryAlreadyCachedUnderAnEqualKey) {
-    onServicesThread([this]() {
-        auto first = service->createConfig(L"Key", L"one", L"", false, L"S", L"");
-        auto second = service->createConfig(L"KEY", L"two", L"", false, L"S", L"");
-        EXPECT_NE(first, second);
-        EXPECT_EQ(first, service->getConfig(L"key"));
-        EXPECT_EQ(L"one", service->getConfig(L"key")->getValue());
-    });
+    EXPECT_TRUE(capture.contains(
+        "findConfig key : [tftpServer1] is an alias for key : [TFTPPrimaryServer] actual lookup done on this key - "
+        "value : [VALUE_HIDDEN]",
+        4));
+    EXPECT_FALSE(capture.contains("s3cret-value"));
 }
 
 TEST_F(ConfigServiceImplTest, GetAllConfigListsEveryObjectInKeyOrderWithTheFipsRuleApplied) {
@@ -271,15 +294,6 @@ TEST_F(ConfigServiceImplTest, FireIfRequiredThroughTheOldNameFiresTheCurrentName
     EXPECT_EQ((Events{"current:Value", "current:isDefined", "current:ValueStoreName"}), *log);
 }
 
-TEST_F(ConfigServiceImplTest, ReportUnderTheOldNameUpdatesTheCurrentNameObject) {
-    onServicesThread([this]() {
-        installAliases();
-        auto current = service->getConfig(L"TFTPPrimaryServer");
-        service->OnConfigChanged(L"TftpServer1", L"host-b", L"", false, true, L"Tftp", L"", false);
-        EXPECT_EQ(L"host-b", current->getValue());
-    });
-}
-
 TEST_F(ConfigServiceImplTest, FireIfRequiredForAnUnseenKeyCreatesAnUndefinedObjectAndFiresNothing) {
     onServicesThread([this]() {
         service->FireIfRequired(L"Unseen");
@@ -302,84 +316,49 @@ TEST_F(ConfigServiceImplTest, SensitiveKeyAddedInTwoLetterCasesIsSensitiveInAThi
 
 TEST_F(ConfigServiceImplTest, ConfigDownloadFailedLogsOnlyAtDebugLevel) {
     const int level = ZVFLogger_getLevel();
-    {
+    const struct {
+        int loggerLevel;
+        const char* text;
+        int recordLevel;
+        std::size_t count;
+    } cases[] = {{4, "configDownloadFailed", 0, 0}, {5, "ConfigServiceImpl::configDownloadFailed()", 5, 1}};
+    for (const auto& c : cases) {
         LogCapture capture;
-        ZVFLogger_setLevel(4);
-        onServicesThread([this]() { service->configDownloadFailed(); });
-        EXPECT_FALSE(capture.contains("configDownloadFailed"));
-    }
-    {
-        LogCapture capture;
-        ZVFLogger_setLevel(5);
+        ZVFLogger_setLevel(c.loggerLevel);
         onServicesThread([this]() { service->configDownloadFailed(); });
         ZVFLogger_setLevel(level);
-        EXPECT_EQ(1u, capture.count("ConfigServiceImpl::configDownloadFailed()", 5));
+        EXPECT_EQ(c.count, capture.count(c.text, c.recordLevel)) << c.loggerLevel;
     }
-    ZVFLogger_setLevel(level);
 }
 
 // ---- Forwarding to the feature set --------------------------------------------
 
 TEST_F(ConfigServiceImplTest, WithoutAFeatureSetForwardingDoesNothingAndReturnsEmptyResults) {
-    onServicesThread([this]() {
-        auto value = service->getConfig(L"Key");
-        service->setConfig(L"Key", L"v");
-        service->setInMemoryConfig(L"Key", L"v");
-        service->setMdmConfig("mdm");
-        service->setKeySensitive(L"Key");
-        service->resetConfig(L"Key");
-        service->removeAllCachedConfigStores();
-        service->refreshConfigFeatureSet();
-        EXPECT_FALSE(service->removeConfigStoreAndCache(L"Store"));
-        EXPECT_FALSE(service->setUrlProvisioningData(L"data"));
-        EXPECT_FALSE(service->resetAllowUriProvisioningData());
-        EXPECT_EQ(L"", service->getAllConfigForPRT());
-        EXPECT_EQ(L"", service->getValueFromConfigStore("Store", L"Key"));
-        EXPECT_EQ(L"", value->getValue());
-        EXPECT_FALSE(service->isKeySensitive(L"Key"));
-    });
+    std::vector<std::wstring> results;
+    onServicesThread([this, &results]() { results = forwardEverything(); });
+    EXPECT_EQ((std::vector<std::wstring>{L"false", L"false", L"false", L"", L"", L"", L"false"}), results);
 }
 
-TEST_F(ConfigServiceImplTest, EveryForwardingOperationReachesTheFeatureSetWithItsArguments) {
+TEST_F(ConfigServiceImplTest, EveryForwardingOperationReachesTheFeatureSetWhoseResultsArePassedThrough) {
     auto recorder = registerRecorder();
     recorder->prtDocument = L"<AllConfigs/>";
     recorder->storeValue = L"from-store";
-    onServicesThread([this]() {
-        auto value = service->getConfig(L"Key");
-        service->setConfig(L"Key", L"v1");
-        service->setInMemoryConfig(L"Mem", L"v2");
-        service->setMdmConfig("<mdm/>");
-        service->setKeySensitive(L"Secret");
-        service->resetConfig(L"Key");
-        EXPECT_TRUE(service->removeConfigStoreAndCache(L"PresenceConfigStore"));
-        service->removeAllCachedConfigStores();
-        service->refreshConfigFeatureSet();
-        EXPECT_TRUE(service->setUrlProvisioningData(L"a=b"));
-        EXPECT_TRUE(service->resetAllowUriProvisioningData());
-        EXPECT_EQ(L"<AllConfigs/>", service->getAllConfigForPRT());
-        EXPECT_EQ(L"from-store", service->getValueFromConfigStore("Store", L"Key"));
-        // Writes come back only as change reports from the store manager.
-        EXPECT_EQ(L"", value->getValue());
-        EXPECT_FALSE(service->isKeySensitive(L"Secret"));
-    });
-    EXPECT_EQ((std::vector<std::string>{"setConfig(Key=v1)", "setInMemoryConfig(Mem=v2)", "setMdmConfig(<mdm/>)",
-                                        "setKeySensitive(Secret)", "resetConfig(Key)",
-                                        "removeConfigStore(PresenceConfigStore)", "removeAllCachedConfigStores()",
-                                        "refreshConfigFeatureSet()", "setUrlProvisioningData(a=b)",
-                                        "resetAllowUriProvisioningData()", "getAllConfigForPRT()",
-                                        "getValueFromConfigStore(Store,Key)"}),
-              recorder->calls);
-}
-
-TEST_F(ConfigServiceImplTest, BooleanResultsOfTheFeatureSetArePassedThrough) {
-    auto recorder = registerRecorder();
-    recorder->boolResult = false;
-    onServicesThread([this]() {
-        EXPECT_FALSE(service->removeConfigStoreAndCache(L"Store"));
-        EXPECT_FALSE(service->setUrlProvisioningData(L"a=b"));
-        EXPECT_FALSE(service->resetAllowUriProvisioningData());
-    });
-    EXPECT_EQ(3u, recorder->calls.size());
+    for (bool result : {true, false}) {
+        SCOPED_TRACE(result);
+        recorder->boolResult = result;
+        recorder->calls.clear();
+        std::vector<std::wstring> results;
+        onServicesThread([this, &results]() { results = forwardEverything(); });
+        EXPECT_EQ((std::vector<std::wstring>{flag(result), flag(result), flag(result), L"<AllConfigs/>",
+                                             L"from-store", L"", L"false"}),
+                  results);
+        EXPECT_EQ((Events{"setConfig(Key=v1)", "setInMemoryConfig(Mem=v2)", "setMdmConfig(<mdm/>)",
+                          "setKeySensitive(Secret)", "resetConfig(Key)", "removeConfigStore(PresenceConfigStore)",
+                          "removeAllCachedConfigStores()", "refreshConfigFeatureSet()", "setUrlProvisioningData(a=b)",
+                          "resetAllowUriProvisioningData()", "getAllConfigForPRT()",
+                          "getValueFromConfigStore(Store,Key)"}),
+                  recorder->calls);
+    }
 }
 
 TEST_F(ConfigServiceImplTest, UrlProvisioningOperationsMayBeCalledOffTheServicesThread) {
@@ -403,15 +382,7 @@ const std::string kDumpTail = "\n*************************** End Settings ******
 TEST_F(ConfigServiceImplTest, EmptyCacheLogsOnlyTheFrame) {
     LogCapture capture;
     onServicesThread([this]() { service->logConfig(); });
-    std::vector<LogCapture::Record> dumps;
-    for (const LogCapture::Record& record : capture.records()) {
-        if (record.functionName == "logConfig") {
-            dumps.push_back(record);
-        }
-    }
-    ASSERT_EQ(1u, dumps.size());
-    EXPECT_EQ(4, dumps[0].level);
-    EXPECT_EQ(kDumpHead + kDumpMiddle + kDumpTail, dumps[0].message);
+    EXPECT_EQ((Events{"4:" + kDumpHead + kDumpMiddle + kDumpTail}), dumps(capture));
 }
 
 TEST_F(ConfigServiceImplTest, DumpListsDefinedThenUndefinedValuesWithSecretsHidden) {
@@ -435,8 +406,7 @@ TEST_F(ConfigServiceImplTest, DumpListsDefinedThenUndefinedValuesWithSecretsHidd
         "originalValueStoreName [Admin]\n" +
         kDumpMiddle + "Key: Absent -  Value - [] valueStoreName [] | OriginalValue [] originalValueStoreName []\n" +
         kDumpTail;
-    EXPECT_EQ(1u, capture.count("Master Configuration Settings", 4));
-    EXPECT_TRUE(capture.contains(expected, 4));
+    EXPECT_EQ((Events{"4:" + expected}), dumps(capture));
     EXPECT_FALSE(capture.contains("hunter2"));
     EXPECT_FALSE(capture.contains("admin-pw"));
 }

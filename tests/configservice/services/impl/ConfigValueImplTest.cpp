@@ -56,7 +56,7 @@ protected:
     std::shared_ptr<Events> log = std::make_shared<Events>();
 };
 
-TEST_F(ConfigValueImplTest, EachPropertyFiresOnlyWhenItChanges) {
+TEST_F(ConfigValueImplTest, EachPropertyFiresOnlyWhenItChangesAndInPropertyOrder) {
     struct Case {
         std::wstring value, originalValue;
         bool isOverridden, isDefined;
@@ -72,6 +72,10 @@ TEST_F(ConfigValueImplTest, EachPropertyFiresOnlyWhenItChanges) {
         {L"new", L"admin2", false, false, L"Other", L"Admin", {"obs:ValueStoreName"}},
         {L"new", L"admin2", false, false, L"Other", L"Admin2", {"obs:OriginalValueStoreName"}},
         {L"new", L"admin2", false, false, L"Other", L"Admin2", {}},
+        {L"a", L"b", true, true, L"S1", L"S2",
+         {"fn:Value", "obs:Value", "obs:OriginalValue", "obs:isOverridden", "fn:isDefined", "obs:isDefined",
+          "obs:ValueStoreName", "obs:OriginalValueStoreName"}},
+        {L"a", L"b", true, true, L"s1", L"S2", {"obs:ValueStoreName"}},  // store names compare with letter case
     };
     onServicesThread([this]() { makeObservedValue(); });
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -85,23 +89,11 @@ TEST_F(ConfigValueImplTest, EachPropertyFiresOnlyWhenItChanges) {
         EXPECT_EQ(c.expected, *log);
     }
     onServicesThread([this]() {
-        EXPECT_EQ(L"new", value->getValue());
-        EXPECT_EQ(L"admin2", value->getOriginalValue());
-        EXPECT_FALSE(value->getisOverridden());
-        EXPECT_FALSE(value->getisDefined());
-        EXPECT_EQ(L"Other", value->getValueStoreName());
-        EXPECT_EQ(L"Admin2", value->getOriginalValueStoreName());
+        EXPECT_EQ((std::vector<std::wstring>{L"a", L"b", L"s1", L"S2"}),
+                  (std::vector<std::wstring>{value->getValue(), value->getOriginalValue(), value->getValueStoreName(),
+                                             value->getOriginalValueStoreName()}));
+        EXPECT_TRUE(value->getisOverridden() && value->getisDefined());
     });
-}
-
-TEST_F(ConfigValueImplTest, ReportChangingEverythingFiresInPropertyOrder) {
-    onServicesThread([this]() {
-        makeObservedValue();
-        value->update(L"a", L"b", false, false, L"S1", L"S2");
-    });
-    EXPECT_EQ((Events{"fn:Value", "obs:Value", "obs:OriginalValue", "obs:isOverridden", "fn:isDefined",
-                      "obs:isDefined", "obs:ValueStoreName", "obs:OriginalValueStoreName"}),
-              *log);
 }
 
 TEST_F(ConfigValueImplTest, ValueChangingOnlyInLetterCaseIsNeitherStoredNorFired) {
@@ -112,15 +104,6 @@ TEST_F(ConfigValueImplTest, ValueChangingOnlyInLetterCaseIsNeitherStoredNorFired
         EXPECT_EQ(L"off", value->getOriginalValue());
     });
     EXPECT_TRUE(log->empty());
-}
-
-TEST_F(ConfigValueImplTest, StoreNamesCompareWithLetterCase) {
-    onServicesThread([this]() {
-        makeObservedValue();
-        value->update(L"on", L"off", true, true, L"USER", L"Admin");
-        EXPECT_EQ(L"USER", value->getValueStoreName());
-    });
-    EXPECT_EQ((Events{"obs:ValueStoreName"}), *log);
 }
 
 TEST_F(ConfigValueImplTest, TwoSilentUpdatesThenOneFireFireValueOnce) {
@@ -184,23 +167,16 @@ TEST_F(ConfigValueImplTest, InitializeClearsPendingFlagsWithoutFiring) {
 
 TEST_F(ConfigValueImplTest, ValueIsLocalWhenTextsOrStoresDiffer) {
     onServicesThread([this]() {
-        ConfigValueImpl sameTextOtherStore(factory, L"K", L"x", L"x", false, L"User", L"Admin");
-        EXPECT_TRUE(sameTextOtherStore.isValueLocal());
-
-        ConfigValueImpl sameTextSameStore(factory, L"K", L"x", L"x", false, L"Admin", L"Admin");
-        EXPECT_FALSE(sameTextSameStore.isValueLocal());
-
-        ConfigValueImpl caseOnly(factory, L"K", L"X", L"x", false, L"Admin", L"Admin");
-        EXPECT_TRUE(caseOnly.isValueLocal());
-
-        ConfigValueImpl storeCaseOnly(factory, L"K", L"x", L"x", false, L"admin", L"Admin");
-        EXPECT_TRUE(storeCaseOnly.isValueLocal());
-
-        ConfigValueImpl otherText(factory, L"K", L"x", L"y", false, L"Admin", L"Admin");
-        EXPECT_TRUE(otherText.isValueLocal());
-
-        ConfigValueImpl undefined(factory, L"K");
-        EXPECT_FALSE(undefined.isValueLocal());
+        auto local = [this](const wchar_t* value, const wchar_t* original, const wchar_t* store,
+                            const wchar_t* originalStore) {
+            return ConfigValueImpl(factory, L"K", value, original, false, store, originalStore).isValueLocal();
+        };
+        EXPECT_TRUE(local(L"x", L"x", L"User", L"Admin"));    // same text, other store
+        EXPECT_FALSE(local(L"x", L"x", L"Admin", L"Admin"));  // same text, same store
+        EXPECT_TRUE(local(L"X", L"x", L"Admin", L"Admin"));   // text differing in letter case only
+        EXPECT_TRUE(local(L"x", L"x", L"admin", L"Admin"));   // store differing in letter case only
+        EXPECT_TRUE(local(L"x", L"y", L"Admin", L"Admin"));   // other text
+        EXPECT_FALSE(ConfigValueImpl(factory, L"K").isValueLocal());  // undefined
     });
 }
 

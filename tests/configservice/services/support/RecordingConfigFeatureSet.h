@@ -37,13 +37,9 @@ public:
     void addConfigStore(std::shared_ptr<ZVFUnified::ConfigStore> store) override {
         record("addConfigStore(" + (store ? store->getName() : std::string()) + ")");
     }
-    bool removeConfigStore(const std::string& name) override {
-        record("removeConfigStore(" + name + ")");
-        return boolResult;
-    }
+    bool removeConfigStore(const std::string& name) override { return record("removeConfigStore(" + name + ")"); }
     bool isConfigStorePresent(const std::string& name) override {
-        record("isConfigStorePresent(" + name + ")");
-        return boolResult;
+        return record("isConfigStorePresent(" + name + ")");
     }
     void registerConfigStoreAddedObserver(std::shared_ptr<ZVFUnified::ConfigStoreAddedObserver>) override {
         record("registerConfigStoreAddedObserver");
@@ -53,46 +49,31 @@ public:
     }
     void removeAllCachedConfigStores() override { record("removeAllCachedConfigStores()"); }
     bool getConfig(const std::wstring& key, std::wstring& value, bool) override {
-        record("getConfig(" + narrow(key) + ")");
         value = storeValue;
-        return boolResult;
+        return record("getConfig(" + narrow(key) + ")");
     }
     bool getConfig(const std::wstring& key, std::wstring& value, std::wstring&, bool&, bool) override {
-        record("getConfig(" + narrow(key) + ")");
         value = storeValue;
-        return boolResult;
+        return record("getConfig(" + narrow(key) + ")");
     }
     bool setConfig(const std::wstring& key, const std::wstring& value) override {
-        record("setConfig(" + narrow(key) + "=" + narrow(value) + ")");
-        return boolResult;
+        return record("setConfig(" + narrow(key) + "=" + narrow(value) + ")");
     }
     bool setConfig(std::map<std::wstring, std::wstring> values) override {
-        record("setConfig(" + std::to_string(values.size()) + " values)");
-        return boolResult;
+        return record("setConfig(" + std::to_string(values.size()) + " values)");
     }
     bool setInMemoryConfig(const std::wstring& key, const std::wstring& value) override {
-        record("setInMemoryConfig(" + narrow(key) + "=" + narrow(value) + ")");
-        return boolResult;
+        return record("setInMemoryConfig(" + narrow(key) + "=" + narrow(value) + ")");
     }
     void setMdmConfig(const std::string& data) override { record("setMdmConfig(" + data + ")"); }
-    bool resetConfig(const std::wstring& key) override {
-        record("resetConfig(" + narrow(key) + ")");
-        return boolResult;
-    }
-    bool isKeySensitive(const std::wstring& key) override {
-        record("isKeySensitive(" + narrow(key) + ")");
-        return boolResult;
-    }
+    bool resetConfig(const std::wstring& key) override { return record("resetConfig(" + narrow(key) + ")"); }
+    bool isKeySensitive(const std::wstring& key) override { return record("isKeySensitive(" + narrow(key) + ")"); }
     void setKeySensitive(const std::wstring& key) override { record("setKeySensitive(" + narrow(key) + ")"); }
     void refreshConfigFeatureSet() override { record("refreshConfigFeatureSet()"); }
     bool setUrlProvisioningData(std::wstring data) override {
-        record("setUrlProvisioningData(" + narrow(data) + ")");
-        return boolResult;
+        return record("setUrlProvisioningData(" + narrow(data) + ")");
     }
-    bool resetAllowUriProvisioningData() override {
-        record("resetAllowUriProvisioningData()");
-        return boolResult;
-    }
+    bool resetAllowUriProvisioningData() override { return record("resetAllowUriProvisioningData()"); }
     void resetConfigData(const std::string& storeName) override { record("resetConfigData(" + storeName + ")"); }
     void addServiceEvent(int code, ConfigServiceIdsEnum::ConfigServiceIds serviceId,
                          ServiceEventSeverityEnum::ServiceEventSeverity severity) override {
@@ -114,7 +95,11 @@ public:
 
 private:
     static std::string narrow(const std::wstring& text) { return PTKCoreUtils::toString(text); }
-    void record(const std::string& call) { calls.push_back(call); }
+    // Returns the configured result, which the bool operations answer with.
+    bool record(const std::string& call) {
+        calls.push_back(call);
+        return boolResult;
+    }
 };
 
 }  // namespace nuvrixtest

@@ -2,7 +2,6 @@
 // real services thread of the host.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "HostTest.h"
 #include "PropertyNotifier.h"
 
+using ZVFUnified::ConfigValueBaseImpl;
 using ZVFUnified::ConfigValueImpl;
 using ZVFUnified::ConfigValueNotifiers;
 using ZVFUnified::ConfigValueObserver;
@@ -21,31 +21,22 @@ using nuvrixtest::RecordingConfigValueObserver;
 
 namespace {
 
+// Every value property with its notifier and fire operation, in property order.
 struct Property {
     std::string name;
-    std::function<std::shared_ptr<PropertyNotifier>(ConfigValueNotifiers&)> notifier;
-    std::function<void(ConfigValueImpl&)> fire;
+    std::shared_ptr<PropertyNotifier> (ConfigValueNotifiers::*notifier)();
+    void (ConfigValueBaseImpl::*fire)();
 };
-
-// Every value property with its notifier and fire operation, in property order.
-const std::vector<Property>& properties() {
-    static const std::vector<Property> all = {
-        {"Key", [](ConfigValueNotifiers& n) { return n.getKeyNotifier(); }, [](ConfigValueImpl& v) { v.fireKey(); }},
-        {"Value", [](ConfigValueNotifiers& n) { return n.getValueNotifier(); },
-         [](ConfigValueImpl& v) { v.fireValue(); }},
-        {"OriginalValue", [](ConfigValueNotifiers& n) { return n.getOriginalValueNotifier(); },
-         [](ConfigValueImpl& v) { v.fireOriginalValue(); }},
-        {"isOverridden", [](ConfigValueNotifiers& n) { return n.getisOverriddenNotifier(); },
-         [](ConfigValueImpl& v) { v.fireisOverridden(); }},
-        {"isDefined", [](ConfigValueNotifiers& n) { return n.getisDefinedNotifier(); },
-         [](ConfigValueImpl& v) { v.fireisDefined(); }},
-        {"ValueStoreName", [](ConfigValueNotifiers& n) { return n.getValueStoreNameNotifier(); },
-         [](ConfigValueImpl& v) { v.fireValueStoreName(); }},
-        {"OriginalValueStoreName", [](ConfigValueNotifiers& n) { return n.getOriginalValueStoreNameNotifier(); },
-         [](ConfigValueImpl& v) { v.fireOriginalValueStoreName(); }},
-    };
-    return all;
-}
+const Property kProperties[] = {
+    {"Key", &ConfigValueNotifiers::getKeyNotifier, &ConfigValueBaseImpl::fireKey},
+    {"Value", &ConfigValueNotifiers::getValueNotifier, &ConfigValueBaseImpl::fireValue},
+    {"OriginalValue", &ConfigValueNotifiers::getOriginalValueNotifier, &ConfigValueBaseImpl::fireOriginalValue},
+    {"isOverridden", &ConfigValueNotifiers::getisOverriddenNotifier, &ConfigValueBaseImpl::fireisOverridden},
+    {"isDefined", &ConfigValueNotifiers::getisDefinedNotifier, &ConfigValueBaseImpl::fireisDefined},
+    {"ValueStoreName", &ConfigValueNotifiers::getValueStoreNameNotifier, &ConfigValueBaseImpl::fireValueStoreName},
+    {"OriginalValueStoreName", &ConfigValueNotifiers::getOriginalValueStoreNameNotifier,
+     &ConfigValueBaseImpl::fireOriginalValueStoreName},
+};
 
 class ConfigValueBaseImplTest : public nuvrixtest::HostTest {
 protected:
@@ -65,9 +56,9 @@ protected:
     // registers a recording observer (after the notifiers object).
     void listenToEverything() {
         auto notifiers = value->getConfigValueNotifiers();
-        for (const Property& property : properties()) {
+        for (const Property& property : kProperties) {
             const std::string name = property.name;
-            property.notifier(*notifiers)->connect([this, name]() { log->push_back("fn:" + name); });
+            ((*notifiers).*property.notifier)()->connect([this, name]() { log->push_back("fn:" + name); });
         }
         observer = std::make_shared<RecordingConfigValueObserver>("obs", log);
         value->addObserver(std::weak_ptr<ConfigValueObserver>(observer));
@@ -79,14 +70,14 @@ protected:
 };
 
 TEST_F(ConfigValueBaseImplTest, EachFireReachesOnlyItsOwnCallbackAndNotifier) {
-    for (const Property& property : properties()) {
+    for (const Property& property : kProperties) {
         SCOPED_TRACE(property.name);
         log->clear();
         onServicesThread([this, &property]() {
             if (!observer) {
                 listenToEverything();
             }
-            property.fire(*value);
+            ((*value).*property.fire)();
         });
         EXPECT_EQ((std::vector<std::string>{"fn:" + property.name, "obs:" + property.name}), *log);
     }
@@ -103,13 +94,10 @@ TEST_F(ConfigValueBaseImplTest, SettersStoreWithoutNotifying) {
         value->setValueStoreName(L"vs");
         value->setOriginalValueStoreName(L"os");
 
-        EXPECT_EQ(L"OtherKey", value->getKey());
-        EXPECT_EQ(L"v", value->getValue());
-        EXPECT_EQ(L"o", value->getOriginalValue());
-        EXPECT_TRUE(value->getisOverridden());
-        EXPECT_TRUE(value->getisDefined());
-        EXPECT_EQ(L"vs", value->getValueStoreName());
-        EXPECT_EQ(L"os", value->getOriginalValueStoreName());
+        EXPECT_EQ((std::vector<std::wstring>{L"OtherKey", L"v", L"o", L"vs", L"os"}),
+                  (std::vector<std::wstring>{value->getKey(), value->getValue(), value->getOriginalValue(),
+                                             value->getValueStoreName(), value->getOriginalValueStoreName()}));
+        EXPECT_TRUE(value->getisOverridden() && value->getisDefined());
     });
     EXPECT_TRUE(log->empty());
 }

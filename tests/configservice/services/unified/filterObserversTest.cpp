@@ -51,37 +51,35 @@ std::vector<std::string> names(const List& list) {
     return result;
 }
 
-TEST(filterObserversTest, ExpiredObserverIsReplacedByTheLastUnexaminedOne) {
-    auto a = std::make_shared<NamedServiceObserver>("a");
-    auto b = std::make_shared<NamedServiceObserver>("b");
-    auto c = std::make_shared<NamedServiceObserver>("c");
-    auto d = std::make_shared<NamedServiceObserver>("d");
-    auto e = std::make_shared<NamedServiceObserver>("e");
-    List list{a, b, c, d, e};
-    b.reset();
-    d.reset();
+TEST(filterObserversTest, ExpiredObserverIsSwappedWithTheLastOneWhichIsExaminedInTurn) {
+    struct Case {
+        std::vector<std::string> alive;  // "-" marks an observer that has expired
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        // b is swapped with e and dropped; then d is last and simply dropped.
+        {{"a", "-", "c", "-", "e"}, {"a", "e", "c"}},
+        // a is swapped with the expired d, which is then swapped with c.
+        {{"-", "b", "c", "-"}, {"c", "b"}},
+        {{"-", "-"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.alive));
+        std::vector<std::shared_ptr<NamedServiceObserver>> owners;
+        List list;
+        for (const std::string& name : c.alive) {
+            auto observer = std::make_shared<NamedServiceObserver>(name);
+            list.push_back(observer);
+            if (name != "-") {
+                owners.push_back(observer);
+            }
+        }
 
-    auto result = filterObservers<ConfigServiceObserver>(list);
+        auto result = filterObservers<ConfigServiceObserver>(list);
 
-    // b is swapped with e and dropped; then d is last and simply dropped.
-    EXPECT_EQ((std::vector<std::string>{"a", "e", "c"}), names(result));
-    EXPECT_EQ((std::vector<std::string>{"a", "e", "c"}), names(list));
-}
-
-TEST(filterObserversTest, ExpiredObserverSwappedInIsExaminedInTurn) {
-    auto a = std::make_shared<NamedServiceObserver>("a");
-    auto b = std::make_shared<NamedServiceObserver>("b");
-    auto c = std::make_shared<NamedServiceObserver>("c");
-    auto d = std::make_shared<NamedServiceObserver>("d");
-    List list{a, b, c, d};
-    a.reset();
-    d.reset();
-
-    auto result = filterObservers<ConfigServiceObserver>(list);
-
-    // a is swapped with the expired d, which is then swapped with c.
-    EXPECT_EQ((std::vector<std::string>{"c", "b"}), names(result));
-    EXPECT_EQ((std::vector<std::string>{"c", "b"}), names(list));
+        EXPECT_EQ(c.expected, names(result));
+        EXPECT_EQ(c.expected, names(list));
+    }
 }
 
 TEST(filterObserversTest, ObserversOfAnotherTypeStayListedButAreNotReturned) {
@@ -97,20 +95,6 @@ TEST(filterObserversTest, ObserversOfAnotherTypeStayListedButAreNotReturned) {
     EXPECT_EQ((std::vector<std::string>{"a", "other", "b"}), names(list));
     ASSERT_EQ(1u, keepAlive.size());
     EXPECT_EQ(other, keepAlive[0]);
-}
-
-TEST(filterObserversTest, OnlyExpiredObserversLeaveAnEmptyList) {
-    List list;
-    {
-        auto a = std::make_shared<NamedServiceObserver>("a");
-        auto b = std::make_shared<NamedServiceObserver>("b");
-        list = {a, b};
-    }
-
-    auto result = filterObservers<ConfigServiceObserver>(list);
-
-    EXPECT_TRUE(result.empty());
-    EXPECT_TRUE(list.empty());
 }
 
 }  // namespace
