@@ -4,15 +4,15 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "ConfigMap.h"
 #include "ConfigStore.h"
 #include "ConfigStoreManager_Observer.h"
 #include "Processing/TaskDispatcher.h"
+#include "logging/LogCapture.h"
 
 namespace storemanagertest {
 
@@ -21,14 +21,13 @@ namespace storemanagertest {
 struct PersistRecord {
     std::mutex lock;
     int count = 0;
-    std::vector<std::thread::id> threads;
     std::vector<bool> onDispatcherThread;
 };
 
 // A config store as other services of the client write them: a plain map,
 // with its kind (read-only, local, cacheable) chosen by the test. It applies
 // no FIPS rule of its own, so that the manager's rule is what a test sees.
-// persistValues() records the calling thread.
+// persistValues() records whether it ran on the task dispatcher's thread.
 class RecordingConfigStore : public ZVFUnified::ConfigStore {
 public:
     struct Options {
@@ -39,10 +38,10 @@ public:
         bool ready = true;
     };
 
-    RecordingConfigStore(std::string name, int priority, Options options,
+    RecordingConfigStore(std::string name, int priority, Options options, ZVFUnified::ConfigMap values = {},
                          std::shared_ptr<Processing::TaskDispatcher> dispatcher = nullptr)
-        : name(std::move(name)), priority(priority), options(options), dispatcher(std::move(dispatcher)),
-          persisted(std::make_shared<PersistRecord>()) {}
+        : values(std::move(values)), name(std::move(name)), priority(priority), options(options),
+          dispatcher(std::move(dispatcher)), persisted(std::make_shared<PersistRecord>()) {}
 
     RecordingConfigStore& with(const std::wstring& key, const std::wstring& value) {
         std::lock_guard<std::mutex> guard(lock);
@@ -54,20 +53,15 @@ public:
     bool getValue(const std::wstring& key, std::wstring& value) override {
         std::lock_guard<std::mutex> guard(lock);
         auto it = values.find(key);
-        if (it == values.end()) {
-            value.clear();
-            return false;
-        }
-        value = it->second;
-        return true;
+        value = it == values.end() ? std::wstring() : it->second;
+        return it != values.end();
     }
     bool storeValue(const std::wstring& key, const std::wstring& value) override {
         std::lock_guard<std::mutex> guard(lock);
-        if (options.rejectWrites) {
-            return false;
+        if (!options.rejectWrites) {
+            values[key] = value;
         }
-        values[key] = value;
-        return true;
+        return !options.rejectWrites;
     }
     std::vector<std::wstring> getKeys() override {
         std::lock_guard<std::mutex> guard(lock);
@@ -91,7 +85,6 @@ public:
     void persistValues() override {
         std::lock_guard<std::mutex> guard(persisted->lock);
         ++persisted->count;
-        persisted->threads.push_back(std::this_thread::get_id());
         persisted->onDispatcherThread.push_back(dispatcher && dispatcher->isDispatcherThread());
     }
     void destroy() override { destroyCount.fetch_add(1); }
@@ -121,12 +114,44 @@ private:
     std::shared_ptr<PersistRecord> persisted;
 };
 
-inline RecordingConfigStore::Options readOnlyStore() { return RecordingConfigStore::Options{}; }
-
-inline RecordingConfigStore::Options writableStore() {
+// The kinds of store the tests list.
+inline RecordingConfigStore::Options storeKind(bool readOnly, bool local = false, bool cacheable = false) {
     RecordingConfigStore::Options options;
-    options.readOnly = false;
+    options.readOnly = readOnly;
+    options.local = local;
+    options.cacheable = cacheable;
     return options;
+}
+inline RecordingConfigStore::Options readOnlyStore() { return storeKind(true); }
+inline RecordingConfigStore::Options writableStore() { return storeKind(false); }
+inline RecordingConfigStore::Options localStore(bool readOnly) { return storeKind(readOnly, true); }
+inline RecordingConfigStore::Options cacheableStore() { return storeKind(true, false, true); }
+
+// A store's value for key, or "<missing:...>" with what getValue left in the
+// value on a miss.
+inline std::wstring valueOf(ZVFUnified::ConfigStore& store, const std::wstring& key) {
+    std::wstring value = L"unset";
+    return store.getValue(key, value) ? value : L"<missing:" + value + L">";
+}
+
+// Every entry of a store as "key=value" pieces joined by spaces, in key order.
+inline std::wstring contentOf(ZVFUnified::ConfigStore& store) {
+    std::wstring text;
+    for (const std::wstring& key : store.getKeys()) {
+        text += (text.empty() ? L"" : L" ") + key + L"=" + valueOf(store, key);
+    }
+    return text;
+}
+
+// The messages one logger wrote, with their levels.
+inline std::vector<std::pair<int, std::string>> loggedBy(const LogCapture& capture, const std::string& logger) {
+    std::vector<std::pair<int, std::string>> logged;
+    for (const LogCapture::Record& record : capture.records()) {
+        if (record.logger == logger) {
+            logged.emplace_back(record.level, record.message);
+        }
+    }
+    return logged;
 }
 
 // Records every report of the manager as one line of text, in order:
@@ -150,14 +175,12 @@ public:
         std::lock_guard<std::mutex> guard(lock);
         return recorded;
     }
-    void clear() {
+    // The events so far, forgetting them.
+    std::vector<std::wstring> take() {
         std::lock_guard<std::mutex> guard(lock);
-        recorded.clear();
+        return std::exchange(recorded, {});
     }
-    std::size_t size() {
-        std::lock_guard<std::mutex> guard(lock);
-        return recorded.size();
-    }
+    void clear() { take(); }
 
 private:
     void add(std::wstring line) {
