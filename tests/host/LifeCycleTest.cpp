@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "HostTest.h"
@@ -50,11 +51,12 @@ TEST_F(LifeCycleTest, SystemServiceRecordsServiceEvents) {
     ASSERT_NE(nullptr, system);
     system->addServiceEvent(17, ConfigServiceIdsEnum::TelephonyService, ServiceEventSeverityEnum::Warning);
     system->addServiceEvent(18, ConfigServiceIdsEnum::ConfigService, ServiceEventSeverityEnum::Error);
-    std::vector<SystemService::RecordedServiceEvent> events = system->getServiceEvents();
-    ASSERT_EQ(2u, events.size());
-    EXPECT_EQ(17, events[0].code);
-    EXPECT_EQ(ConfigServiceIdsEnum::TelephonyService, events[0].serviceId);
-    EXPECT_EQ(ServiceEventSeverityEnum::Warning, events[0].severity);
-    EXPECT_EQ(18, events[1].code);
-    EXPECT_EQ(ServiceEventSeverityEnum::Error, events[1].severity);
+    using Event = std::tuple<int, ConfigServiceIdsEnum::ConfigServiceIds, ServiceEventSeverityEnum::ServiceEventSeverity>;
+    std::vector<Event> events;
+    for (const SystemService::RecordedServiceEvent& e : system->getServiceEvents()) {
+        events.emplace_back(e.code, e.serviceId, e.severity);
+    }
+    EXPECT_EQ((std::vector<Event>{{17, ConfigServiceIdsEnum::TelephonyService, ServiceEventSeverityEnum::Warning},
+                                  {18, ConfigServiceIdsEnum::ConfigService, ServiceEventSeverityEnum::Error}}),
+              events);
 }

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "TempDir.h"
@@ -61,11 +62,10 @@ TEST_F(ZVFLoggerTest, RecordCarriesLoggerLocationAndConvertedWideMessage) {
     ZVFLog(testLogger, 2, "/src/dir/ConfigAdapter.cpp", 123, "start", std::wstring(L"wide \x00E9t\x00E9"));
     std::vector<LogCapture::Record> records = capture.records();
     ASSERT_EQ(1u, records.size());
-    EXPECT_EQ(2, records[0].level);
-    EXPECT_EQ("Test-ZVFLoggerTest", records[0].logger);
-    EXPECT_EQ(123, records[0].line);
-    EXPECT_EQ("start", records[0].functionName);
-    EXPECT_EQ("wide \xC3\xA9t\xC3\xA9", records[0].message);
+    const LogCapture::Record& r = records[0];
+    EXPECT_EQ(std::make_tuple(2, std::string("Test-ZVFLoggerTest"), 123, std::string("start"),
+                              std::string("wide \xC3\xA9t\xC3\xA9")),
+              std::make_tuple(r.level, r.logger, r.line, r.functionName, r.message));
     EXPECT_EQ(1u, capture.count("wide", 2));
     EXPECT_EQ(0u, capture.count("wide", 3));
     EXPECT_EQ(testLogger, ZVFLogger_getLogger("Test-ZVFLoggerTest"));
