@@ -18,22 +18,10 @@
 
 namespace {
 
-using storemanagertest::RecordingConfigStore;
-using storemanagertest::RecordingObserver;
+using namespace storemanagertest;
 using ZVFUnified::ConfigStoreManager;
-
-RecordingConfigStore::Options localStore(bool readOnly) {
-    RecordingConfigStore::Options options;
-    options.readOnly = readOnly;
-    options.local = true;
-    return options;
-}
-
-RecordingConfigStore::Options cacheableStore() {
-    RecordingConfigStore::Options options;
-    options.cacheable = true;
-    return options;
-}
+using Events = std::vector<std::wstring>;
+using Messages = std::vector<std::string>;
 
 class ConfigStoreManagerRemovalTest : public nuvrixtest::HostTest {
 protected:
@@ -52,22 +40,21 @@ protected:
         HostTest::TearDown();
     }
 
-    // Lists a store holding the given values.
     std::shared_ptr<RecordingConfigStore> add(const std::string& name, int priority,
-                                              RecordingConfigStore::Options options,
-                                              std::vector<std::pair<std::wstring, std::wstring>> values) {
-        auto store = std::make_shared<RecordingConfigStore>(name, priority, options);
-        for (const auto& entry : values) {
-            store->with(entry.first, entry.second);
-        }
+                                              RecordingConfigStore::Options options, ZVFUnified::ConfigMap values) {
+        auto store = std::make_shared<RecordingConfigStore>(name, priority, options, std::move(values));
         manager->addStore(store);
         return store;
     }
 
-    void writeCacheFile(const std::string& name) { nuvrixtest::writeFileBytes(cacheDir + "/" + name, "cached"); }
+    void writeCacheFiles(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            nuvrixtest::writeFileBytes(cacheDir + "/" + name, "cached");
+        }
+    }
 
-    std::vector<std::string> cacheFiles() const {
-        std::vector<std::string> names;
+    Messages cacheFiles() const {
+        Messages names;
         for (const auto& entry : std::filesystem::directory_iterator(cacheDir)) {
             names.push_back(entry.path().filename().string());
         }
@@ -75,14 +62,22 @@ protected:
         return names;
     }
 
-    static std::vector<std::string> managerMessages(const LogCapture& capture) {
-        std::vector<std::string> out;
-        for (const LogCapture::Record& record : capture.records()) {
-            if (record.logger == "ConfigService-ConfigStoreManager") {
-                out.push_back(record.message);
-            }
+    static Messages managerMessages(const LogCapture& capture) {
+        Messages out;
+        for (const auto& entry : loggedBy(capture, "ConfigService-ConfigStoreManager")) {
+            out.push_back(entry.second);
         }
         return out;
+    }
+
+    // The events a store's removal reports for each of its keys.
+    static Events undefined(std::initializer_list<const wchar_t*> keys) {
+        Events events;
+        for (const wchar_t* key : keys) {
+            events.push_back(L"update " + std::wstring(key) + L"= orig= overridden=0 defined=0 store= origStore= silent=1");
+            events.push_back(L"fire " + std::wstring(key));
+        }
+        return events;
     }
 
     std::string cacheDir;
@@ -92,22 +87,20 @@ protected:
 };
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetDropsNonLocalStoresAndReportsTheRemainingValues) {
-    add("LocalFileConfigStore", 20, storemanagertest::writableStore(), {{L"A", L"user"}});
-    auto server =
-        add("TFTPConfigStore", 100, storemanagertest::readOnlyStore(), {{L"A", L"server"}, {L"B", L"serverB"}});
+    add("LocalFileConfigStore", 20, writableStore(), {{L"A", L"user"}});
+    auto server = add("TFTPConfigStore", 100, readOnlyStore(), {{L"A", L"server"}, {L"B", L"serverB"}});
     add("InMemoryConfigStore", 600, localStore(false), {{L"B", L"memory"}});
     add("nuvrix-config-defaults.xml", 2147483647, localStore(true), {{L"A", L"default"}});
     observer.clear();
 
     manager->reset();
-
     EXPECT_FALSE(manager->containsStore("LocalFileConfigStore"));
     EXPECT_FALSE(manager->containsStore("TFTPConfigStore"));
     EXPECT_TRUE(manager->containsStore("InMemoryConfigStore"));
     EXPECT_TRUE(manager->containsStore("nuvrix-config-defaults.xml"));
     // The walk starts at the back: the server store goes first, while the
     // user store still answers; then the user store.
-    EXPECT_EQ((std::vector<std::wstring>{
+    EXPECT_EQ((Events{
                   L"update A=user orig=default overridden=1 defined=1 store=LocalFileConfigStore "
                   L"origStore=nuvrix-config-defaults.xml silent=1",
                   L"update B=memory orig= overridden=1 defined=1 store=InMemoryConfigStore origStore= silent=1",
@@ -117,14 +110,11 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetDropsNonLocalStoresAndReportsTheRemai
                   L"origStore=nuvrix-config-defaults.xml silent=1",
                   L"fire A",
               }),
-              observer.events());
+              observer.take());
     // Dropping a store leaves its values alone.
-    std::wstring value;
-    EXPECT_TRUE(server->getValue(L"B", value));
+    EXPECT_EQ(L"A=server B=serverB", contentOf(*server));
 
-    // Only local stores are left: a second reset changes nothing and tells
-    // nobody.
-    observer.clear();
+    // Only local stores are left: a second reset changes nothing and tells nobody.
     manager->reset();
     EXPECT_TRUE(manager->containsStore("InMemoryConfigStore"));
     EXPECT_TRUE(manager->containsStore("nuvrix-config-defaults.xml"));
@@ -139,49 +129,38 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataKeepsExactlyTheFiveInstalla
         add("MdmConfigStore", 500, localStore(true), {{L"MdmKey", L"1"}}),
         add("nuvrix-config-defaults.xml", 2147483647, localStore(true), {{L"DefaultKey", L"1"}}),
     };
-    auto user = add("LocalFileConfigStore", 20, storemanagertest::writableStore(), {{L"UserKey", L"mine"}});
-    auto server = add("TFTPConfigStore", 100, cacheableStore(), {{L"ServerKey", L"theirs"}});
-    auto memory = add("InMemoryConfigStore", 600, localStore(false), {{L"MemoryKey", L"now"}});
-    writeCacheFile("cachedTFTPConfigStore.dat");
-    writeCacheFile("cachedUrlProvisioningConfigStore.dat");
+    std::vector<std::shared_ptr<RecordingConfigStore>> removed = {
+        add("LocalFileConfigStore", 20, writableStore(), {{L"UserKey", L"mine"}}),
+        add("TFTPConfigStore", 100, cacheableStore(), {{L"ServerKey", L"theirs"}}),
+        add("InMemoryConfigStore", 600, localStore(false), {{L"MemoryKey", L"now"}}),
+    };
+    writeCacheFiles({"cachedTFTPConfigStore.dat", "cachedUrlProvisioningConfigStore.dat"});
     observer.clear();
     LogCapture capture;
 
     manager->resetConfigData();
-
     for (const auto& store : kept) {
         EXPECT_TRUE(manager->containsStore(store->getName())) << store->getName();
         EXPECT_EQ(1u, store->getKeys().size()) << store->getName();
     }
-    for (const auto& store : {user, server, memory}) {
+    for (const auto& store : removed) {
         EXPECT_FALSE(manager->containsStore(store->getName())) << store->getName();
         EXPECT_TRUE(store->getKeys().empty()) << store->getName();
     }
-    EXPECT_EQ((std::vector<std::string>{
-                  "Removing store InMemoryConfigStore from ConfigManager.",
-                  "Removing store: InMemoryConfigStore",
-                  "Removing all keys for store: InMemoryConfigStore",
-                  "Removing store TFTPConfigStore from ConfigManager.",
-                  "storeName: cachedTFTPConfigStore.dat",
-                  "Removing store: TFTPConfigStore",
-                  "Removing all keys for store: TFTPConfigStore",
-                  "Removing store LocalFileConfigStore from ConfigManager.",
-                  "Removing store: LocalFileConfigStore",
-                  "Removing all keys for store: LocalFileConfigStore",
-              }),
-              managerMessages(capture));
+    Messages expected;
+    for (const char* name : {"InMemoryConfigStore", "TFTPConfigStore", "LocalFileConfigStore"}) {
+        expected.push_back("Removing store " + std::string(name) + " from ConfigManager.");
+        if (std::string(name) == "TFTPConfigStore") {
+            expected.push_back("storeName: cachedTFTPConfigStore.dat");
+        }
+        expected.push_back("Removing store: " + std::string(name));
+        expected.push_back("Removing all keys for store: " + std::string(name));
+    }
+    EXPECT_EQ(expected, managerMessages(capture));
     // The removed stores' keys were re-reported as undefined.
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"update MemoryKey= orig= overridden=0 defined=0 store= origStore= silent=1",
-                  L"fire MemoryKey",
-                  L"update ServerKey= orig= overridden=0 defined=0 store= origStore= silent=1",
-                  L"fire ServerKey",
-                  L"update UserKey= orig= overridden=0 defined=0 store= origStore= silent=1",
-                  L"fire UserKey",
-              }),
-              observer.events());
+    EXPECT_EQ(undefined({L"MemoryKey", L"ServerKey", L"UserKey"}), observer.events());
     // The cached store's file went with it; the kept store's file stays.
-    EXPECT_EQ(std::vector<std::string>{"cachedUrlProvisioningConfigStore.dat"}, cacheFiles());
+    EXPECT_EQ(Messages{"cachedUrlProvisioningConfigStore.dat"}, cacheFiles());
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataComparesKeptNamesExactly) {
@@ -190,60 +169,50 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataComparesKeptNamesExactly) {
     auto bootstrap = add("BootstrapConfigStore", 10, localStore(true), {{L"BootKey", L"1"}});
 
     manager->resetConfigData();
-
     EXPECT_FALSE(manager->containsStore("mdmconfigstore"));
     EXPECT_FALSE(manager->containsStore("DevOverrideConfigStore"));
-    EXPECT_TRUE(mdm->getKeys().empty());
-    EXPECT_TRUE(devOverride->getKeys().empty());
     EXPECT_TRUE(manager->containsStore("BootstrapConfigStore"));
-    EXPECT_EQ(1u, bootstrap->getKeys().size());
+    EXPECT_EQ((Events{L"", L"", L"BootKey=1"}), (Events{contentOf(*mdm), contentOf(*devOverride), contentOf(*bootstrap)}));
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataOfOneStoreEmptiesItInPlaceSilently) {
-    auto server = add("TFTPConfigStore", 100, storemanagertest::readOnlyStore(), {{L"ServerKey", L"theirs"}});
+    auto server = add("TFTPConfigStore", 100, readOnlyStore(), {{L"ServerKey", L"theirs"}});
     observer.clear();
     LogCapture capture;
 
     // Names are compared exactly here: another spelling finds nothing.
     manager->resetConfigData("tftpconfigstore");
-    EXPECT_EQ(1u, server->getKeys().size());
+    EXPECT_EQ(L"ServerKey=theirs", contentOf(*server));
     EXPECT_TRUE(managerMessages(capture).empty());
 
     manager->resetConfigData("TFTPConfigStore");
-    EXPECT_TRUE(server->getKeys().empty());
+    EXPECT_EQ(L"", contentOf(*server));
     EXPECT_TRUE(manager->containsStore("TFTPConfigStore"));
-    EXPECT_EQ(std::vector<std::string>{"Removing all keys for store: TFTPConfigStore"}, managerMessages(capture));
+    EXPECT_EQ(Messages{"Removing all keys for store: TFTPConfigStore"}, managerMessages(capture));
     EXPECT_TRUE(observer.events().empty());
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, RemovingUrlProvisioningStoreDeletesItsCacheFile) {
     add("UrlProvisioningConfigStore", 499, localStore(true), {{L"ServicesDomain", L"example.com"}});
-    add("PresenceConfigStore", 300, storemanagertest::readOnlyStore(), {{L"PresenceKey", L"1"}});
-    writeCacheFile("cachedUrlProvisioningConfigStore.dat");
-    writeCacheFile("cachedPresenceConfigStore.dat");
+    add("PresenceConfigStore", 300, readOnlyStore(), {{L"PresenceKey", L"1"}});
+    writeCacheFiles({"cachedUrlProvisioningConfigStore.dat", "cachedPresenceConfigStore.dat"});
     observer.clear();
     LogCapture capture;
 
     EXPECT_TRUE(manager->removeStoreWithSameName("UrlProvisioningConfigStore"));
-
     EXPECT_FALSE(manager->containsStore("UrlProvisioningConfigStore"));
-    EXPECT_EQ(std::vector<std::string>{"cachedPresenceConfigStore.dat"}, cacheFiles());
-    EXPECT_EQ((std::vector<std::string>{"storeName: cachedUrlProvisioningConfigStore.dat",
-                                        "Removing store: UrlProvisioningConfigStore"}),
+    EXPECT_EQ(Messages{"cachedPresenceConfigStore.dat"}, cacheFiles());
+    EXPECT_EQ((Messages{"storeName: cachedUrlProvisioningConfigStore.dat", "Removing store: UrlProvisioningConfigStore"}),
               managerMessages(capture));
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"update ServicesDomain= orig= overridden=0 defined=0 store= origStore= silent=1",
-                  L"fire ServicesDomain",
-              }),
-              observer.events());
+    EXPECT_EQ(undefined({L"ServicesDomain"}), observer.events());
 
     // A store that does not ask to be cached is found ignoring case and
     // leaves its file alone.
     capture.clear();
     EXPECT_TRUE(manager->removeStoreWithSameName("presenceCONFIGstore"));
     EXPECT_FALSE(manager->containsStore("PresenceConfigStore"));
-    EXPECT_EQ(std::vector<std::string>{"cachedPresenceConfigStore.dat"}, cacheFiles());
-    EXPECT_EQ(std::vector<std::string>{"Removing store: presenceCONFIGstore"}, managerMessages(capture));
+    EXPECT_EQ(Messages{"cachedPresenceConfigStore.dat"}, cacheFiles());
+    EXPECT_EQ(Messages{"Removing store: presenceCONFIGstore"}, managerMessages(capture));
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, RemovingAnUnknownNameReturnsFalseAndLogsNothing) {
@@ -253,65 +222,43 @@ TEST_F(ConfigStoreManagerRemovalTest, RemovingAnUnknownNameReturnsFalseAndLogsNo
 
     EXPECT_FALSE(manager->removeStoreWithSameName("PresenceConfigStore"));
     EXPECT_FALSE(manager->removeStoreWithSameName(""));
-
     EXPECT_TRUE(managerMessages(capture).empty());
     EXPECT_TRUE(observer.events().empty());
     EXPECT_TRUE(manager->containsStore("TFTPConfigStore"));
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, RemoveAllCachedConfigStoresTakesXmlNamesFirstThenConvertedDatNames) {
-    writeCacheFile("cachedA.dat");
-    writeCacheFile("cachedB.xml");
-    // Ends with "dat" but its extension is not ".dat": not a cache file.
-    writeCacheFile("notes.xdat");
-    add("cachedB.xml", 300, storemanagertest::readOnlyStore(), {{L"CachedKey", L"1"}});
+    // "notes.xdat" ends with "dat" but its extension is not ".dat": not a cache file.
+    writeCacheFiles({"cachedA.dat", "cachedB.xml", "notes.xdat"});
+    add("cachedB.xml", 300, readOnlyStore(), {{L"CachedKey", L"1"}});
     LogCapture capture;
 
     manager->removeAllCachedConfigStores();
-
-    EXPECT_EQ((std::vector<std::string>{
-                  "Removing store: cachedB.xml",
-                  "storeName: cachedB.xml",
-                  "storeName: cachedA.xml",
-              }),
+    EXPECT_EQ((Messages{"Removing store: cachedB.xml", "storeName: cachedB.xml", "storeName: cachedA.xml"}),
               managerMessages(capture));
     EXPECT_FALSE(manager->containsStore("cachedB.xml"));
-    EXPECT_EQ(std::vector<std::string>{"notes.xdat"}, cacheFiles());
+    EXPECT_EQ(Messages{"notes.xdat"}, cacheFiles());
 }
 
-TEST_F(ConfigStoreManagerRemovalTest, RemoveCacheFileSucceedsWhetherOrNotTheFileExists) {
-    writeCacheFile("cachedPylonConfigStore.dat");
+TEST_F(ConfigStoreManagerRemovalTest, RemovingCacheAndOtherFilesSucceedsWhetherOrNotTheFileExistsAndIsLogged) {
+    writeCacheFiles({"cachedPylonConfigStore.dat"});
+    const std::string path = configDir + "/leftover.txt";
+    nuvrixtest::writeFileBytes(path, "x");
     LogCapture capture;
 
     EXPECT_TRUE(manager->removeCacheFile("cachedPylonConfigStore.dat"));
     EXPECT_TRUE(cacheFiles().empty());
     EXPECT_TRUE(manager->removeCacheFile("cachedPylonConfigStore.dat"));
-    EXPECT_EQ((std::vector<std::string>{"storeName: cachedPylonConfigStore.dat",
-                                        "storeName: cachedPylonConfigStore.dat"}),
-              managerMessages(capture));
-}
-
-TEST_F(ConfigStoreManagerRemovalTest, RemoveFileLogsTheOutcome) {
-    const std::string path = configDir + "/leftover.txt";
-    nuvrixtest::writeFileBytes(path, "x");
-    LogCapture capture;
-
     manager->removeFile(path);
     EXPECT_FALSE(std::filesystem::exists(path));
     manager->removeFile(path);
-
-    const std::vector<LogCapture::Record> records = capture.records();
-    std::vector<std::pair<int, std::string>> logged;
-    for (const LogCapture::Record& record : records) {
-        if (record.logger == "ConfigService-ConfigStoreManager") {
-            logged.emplace_back(record.level, record.message);
-        }
-    }
     EXPECT_EQ((std::vector<std::pair<int, std::string>>{
+                  {4, "storeName: cachedPylonConfigStore.dat"},
+                  {4, "storeName: cachedPylonConfigStore.dat"},
                   {4, "Removed file: " + ZVFLogger_replacePIIData(path)},
                   {2, "Failed to remove file: " + ZVFLogger_replacePIIData(path)},
               }),
-              logged);
+              loggedBy(capture, "ConfigService-ConfigStoreManager"));
 }
 
 }  // namespace
