@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -26,19 +26,21 @@ using ZVFUnified::ConfigFileCacheTimerCallBack;
 
 constexpr auto kBoundedWait = std::chrono::seconds(30);
 
-// Records, in firing order, the files whose callbacks ran.
+using Names = std::vector<std::string>;
+
+// Records, in firing order, the callbacks that ran.
 class FiringLog {
 public:
-    void add(const std::string& fileName) {
+    void add(const std::string& label) {
         std::lock_guard<std::mutex> guard(lock);
-        fired.push_back(fileName);
+        fired.push_back(label);
         changed.notify_all();
     }
     bool waitForCount(std::size_t count) {
         std::unique_lock<std::mutex> guard(lock);
         return changed.wait_for(guard, kBoundedWait, [&] { return fired.size() >= count; });
     }
-    std::vector<std::string> names() const {
+    Names names() const {
         std::lock_guard<std::mutex> guard(lock);
         return fired;
     }
@@ -46,28 +48,23 @@ public:
 private:
     mutable std::mutex lock;
     std::condition_variable changed;
-    std::vector<std::string> fired;
+    Names fired;
 };
 
+// Logs its label when called back, marked if the call came on any thread
+// but the task dispatcher's.
 class RecordingCallBack : public ConfigFileCacheTimerCallBack {
 public:
-    RecordingCallBack(std::string fileName, FiringLog& log, std::shared_ptr<Processing::TaskDispatcher> dispatcher)
-        : fileName(std::move(fileName)), log(log), dispatcher(std::move(dispatcher)) {}
+    RecordingCallBack(std::string fileName, std::string label, FiringLog& log,
+                      std::shared_ptr<Processing::TaskDispatcher> dispatcher)
+        : fileName(std::move(fileName)), label(std::move(label)), log(log), dispatcher(std::move(dispatcher)) {}
 
-    void timerFired() override {
-        ++calls;
-        if (dispatcher->isDispatcherThread()) {
-            ++callsOnTaskThread;
-        }
-        log.add(fileName);
-    }
+    void timerFired() override { log.add(dispatcher->isDispatcherThread() ? label : label + " (off task thread)"); }
     std::string getFileName() override { return fileName; }
-
-    std::atomic<int> calls{0};
-    std::atomic<int> callsOnTaskThread{0};
 
 private:
     std::string fileName;
+    std::string label;
     FiringLog& log;
     std::shared_ptr<Processing::TaskDispatcher> dispatcher;
 };
@@ -84,10 +81,9 @@ public:
                 released.wait();
             },
             "test gate");
-        startedFuture = started.get_future();
+        held = started.get_future().wait_for(kBoundedWait) == std::future_status::ready;
     }
     ~DispatcherGate() { open(); }
-    bool waitUntilHeld() { return startedFuture.wait_for(kBoundedWait) == std::future_status::ready; }
     void open() {
         if (!opened) {
             opened = true;
@@ -95,10 +91,11 @@ public:
         }
     }
 
+    bool held = false;  // the dispatcher is running the gate
+
 private:
     std::promise<void> release;
     std::promise<void> started;
-    std::future<void> startedFuture;
     bool opened = false;
 };
 
@@ -115,8 +112,16 @@ protected:
         HostTest::TearDown();
     }
 
-    std::shared_ptr<RecordingCallBack> callBack(const std::string& fileName) {
-        return std::make_shared<RecordingCallBack>(fileName, firings, factory->getTaskDispatcher());
+    std::shared_ptr<RecordingCallBack> callBack(const std::string& fileName, const std::string& label = "") {
+        return std::make_shared<RecordingCallBack>(fileName, label.empty() ? fileName : label, firings,
+                                                   factory->getTaskDispatcher());
+    }
+
+    // Waits (bounded) for count callbacks, then until the queues are idle.
+    bool settle(std::size_t count) {
+        const bool reached = firings.waitForCount(count);
+        drainQueues();
+        return reached;
     }
 
     // Waits (bounded) until at least count tasks are queued behind a gate.
@@ -131,8 +136,8 @@ protected:
         return true;
     }
 
-    static std::vector<std::string> timerMessages(const LogCapture& capture) {
-        std::vector<std::string> out;
+    static Names timerMessages(const LogCapture& capture) {
+        Names out;
         for (const LogCapture::Record& record : capture.records()) {
             if (record.logger == "ConfigFileCacheTimer") {
                 out.push_back(record.message);
@@ -147,41 +152,28 @@ protected:
 };
 
 TEST_F(ConfigFileCacheTimerTest, CallbackRunsOnceOnTaskThreadAndTimerIsForgotten) {
-    auto first = callBack("cachedA.dat");
-    timer->scheduleTimer(first, 0);
-    ASSERT_TRUE(firings.waitForCount(1));
-    drainQueues();
-    EXPECT_EQ(1, first->calls.load());
-    EXPECT_EQ(1, first->callsOnTaskThread.load());
+    timer->scheduleTimer(callBack("cachedA.dat", "first"), 0);
+    ASSERT_TRUE(settle(1));
     EXPECT_EQ(0, timer->getCount());
 
     // The name is free again once the timer has called back.
-    auto second = callBack("cachedA.dat");
-    timer->scheduleTimer(second, 0);
-    ASSERT_TRUE(firings.waitForCount(2));
-    drainQueues();
-    EXPECT_EQ(1, first->calls.load());
-    EXPECT_EQ(1, second->calls.load());
+    timer->scheduleTimer(callBack("cachedA.dat", "second"), 0);
+    ASSERT_TRUE(settle(2));
+    EXPECT_EQ((Names{"first", "second"}), firings.names());
     EXPECT_EQ(0, timer->getCount());
 }
 
 TEST_F(ConfigFileCacheTimerTest, SameFileScheduledTwiceKeepsFirstExpiry) {
-    auto longOne = callBack("cachedA.dat");
-    auto shortOne = callBack("cachedA.dat");
-    timer->scheduleTimer(longOne, 3600 * 1000L);
-    timer->scheduleTimer(shortOne, 0);
+    timer->scheduleTimer(callBack("cachedA.dat", "long"), 3600 * 1000L);
+    timer->scheduleTimer(callBack("cachedA.dat", "short"), 0);
     EXPECT_EQ(1, timer->getCount());
 
     // A 0-second timer scheduled afterwards fires after anything that the
     // second request could have started; when its callback has run, a
     // replaced expiry would have shown.
-    auto sentinel = callBack("sentinel.dat");
-    timer->scheduleTimer(sentinel, 0);
-    ASSERT_TRUE(firings.waitForCount(1));
-    drainQueues();
-    EXPECT_EQ(std::vector<std::string>{"sentinel.dat"}, firings.names());
-    EXPECT_EQ(0, longOne->calls.load());
-    EXPECT_EQ(0, shortOne->calls.load());
+    timer->scheduleTimer(callBack("sentinel.dat"), 0);
+    ASSERT_TRUE(settle(1));
+    EXPECT_EQ(Names{"sentinel.dat"}, firings.names());
     EXPECT_EQ(1, timer->getCount());
 
     timer->clearTimers();
@@ -189,28 +181,25 @@ TEST_F(ConfigFileCacheTimerTest, SameFileScheduledTwiceKeepsFirstExpiry) {
 }
 
 TEST_F(ConfigFileCacheTimerTest, NamesDifferingInLetterCaseAreTwoTimers) {
-    auto upper = callBack("cachedTftpConfigStore.dat");
-    auto lower = callBack("cachedtftpconfigstore.dat");
     {
         DispatcherGate gate(*factory->getTaskDispatcher());
-        ASSERT_TRUE(gate.waitUntilHeld());
-        timer->scheduleTimer(upper, 0);
-        timer->scheduleTimer(lower, 0);
+        ASSERT_TRUE(gate.held);
+        timer->scheduleTimer(callBack("cachedTftpConfigStore.dat"), 0);
+        timer->scheduleTimer(callBack("cachedtftpconfigstore.dat"), 0);
         EXPECT_EQ(2, timer->getCount());
     }
-    ASSERT_TRUE(firings.waitForCount(2));
-    drainQueues();
-    EXPECT_EQ(1, upper->calls.load());
-    EXPECT_EQ(1, lower->calls.load());
+    ASSERT_TRUE(settle(2));
+    Names fired = firings.names();
+    std::sort(fired.begin(), fired.end());
+    EXPECT_EQ((Names{"cachedTftpConfigStore.dat", "cachedtftpconfigstore.dat"}), fired);
     EXPECT_EQ(0, timer->getCount());
 }
 
 TEST_F(ConfigFileCacheTimerTest, ClearTimersAfterExpiryBeforeQueuedTaskRunsSuppressesCallback) {
-    auto cleared = callBack("cachedA.dat");
     {
         DispatcherGate gate(*factory->getTaskDispatcher());
-        ASSERT_TRUE(gate.waitUntilHeld());
-        timer->scheduleTimer(cleared, 0);
+        ASSERT_TRUE(gate.held);
+        timer->scheduleTimer(callBack("cachedA.dat", "cleared"), 0);
         // The host timer has fired once its task waits behind the gate.
         ASSERT_TRUE(waitForQueuedTasks(1));
         EXPECT_EQ(1, timer->getCount());
@@ -219,16 +208,13 @@ TEST_F(ConfigFileCacheTimerTest, ClearTimersAfterExpiryBeforeQueuedTaskRunsSuppr
         gate.open();
         drainQueues();
     }
-    EXPECT_EQ(0, cleared->calls.load());
+    EXPECT_TRUE(firings.names().empty());
     EXPECT_EQ(0, timer->getCount());
 
     // The stale task removed nothing: the name can be scheduled and fires.
-    auto again = callBack("cachedA.dat");
-    timer->scheduleTimer(again, 0);
-    ASSERT_TRUE(firings.waitForCount(1));
-    drainQueues();
-    EXPECT_EQ(1, again->calls.load());
-    EXPECT_EQ(0, cleared->calls.load());
+    timer->scheduleTimer(callBack("cachedA.dat", "again"), 0);
+    ASSERT_TRUE(settle(1));
+    EXPECT_EQ(Names{"again"}, firings.names());
 }
 
 TEST_F(ConfigFileCacheTimerTest, DurationsAreTruncatedToWholeSeconds) {
@@ -240,10 +226,8 @@ TEST_F(ConfigFileCacheTimerTest, DurationsAreTruncatedToWholeSeconds) {
     // 1999 ms run as 1 s, like the 1000 ms timer scheduled after it.
     timer->scheduleTimer(callBack("almostTwo.dat"), 1999);
     timer->scheduleTimer(callBack("one.dat"), 1000);
-    ASSERT_TRUE(firings.waitForCount(4));
-    drainQueues();
-    EXPECT_EQ((std::vector<std::string>{"subSecond.dat", "zero.dat", "almostTwo.dat", "one.dat"}),
-              firings.names());
+    ASSERT_TRUE(settle(4));
+    EXPECT_EQ((Names{"subSecond.dat", "zero.dat", "almostTwo.dat", "one.dat"}), firings.names());
 }
 
 TEST_F(ConfigFileCacheTimerTest, TimerReleasedByItsOwnerIsNotCalled) {
@@ -256,13 +240,9 @@ TEST_F(ConfigFileCacheTimerTest, TimerReleasedByItsOwnerIsNotCalled) {
     timer->clearTimers();
 
     // Expires a second after the two released timers would have.
-    auto sentinel = callBack("sentinel.dat");
-    timer->scheduleTimer(sentinel, 2000);
-    ASSERT_TRUE(firings.waitForCount(1));
-    drainQueues();
-    EXPECT_EQ(std::vector<std::string>{"sentinel.dat"}, firings.names());
-    EXPECT_EQ(0, dropped->calls.load());
-    EXPECT_EQ(0, cleared->calls.load());
+    timer->scheduleTimer(callBack("sentinel.dat"), 2000);
+    ASSERT_TRUE(settle(1));
+    EXPECT_EQ(Names{"sentinel.dat"}, firings.names());
     // Nothing holds the released callbacks any more.
     EXPECT_EQ(1, dropped.use_count());
     EXPECT_EQ(1, cleared.use_count());
@@ -271,20 +251,18 @@ TEST_F(ConfigFileCacheTimerTest, TimerReleasedByItsOwnerIsNotCalled) {
 TEST_F(ConfigFileCacheTimerTest, DebugLogTellsScheduleRefusalFiringAndRemoval) {
     ZVFLogger_setLevel(5);
     LogCapture capture;
-    auto fired = callBack("cachedA.dat");
     {
         DispatcherGate gate(*factory->getTaskDispatcher());
-        ASSERT_TRUE(gate.waitUntilHeld());
-        timer->scheduleTimer(fired, 1500);
+        ASSERT_TRUE(gate.held);
+        timer->scheduleTimer(callBack("cachedA.dat"), 1500);
         timer->scheduleTimer(callBack("cachedA.dat"), 0);
         ASSERT_TRUE(waitForQueuedTasks(1));
     }
-    ASSERT_TRUE(firings.waitForCount(1));
-    drainQueues();
+    ASSERT_TRUE(settle(1));
     timer->scheduleTimer(callBack("cachedB.dat"), 3600 * 1000L);
     timer->clearTimers();
 
-    EXPECT_EQ((std::vector<std::string>{
+    EXPECT_EQ((Names{
                   "Attempting to schedule timer for file: cachedA.dat, lasting: 1500ms",
                   "Timer added. Timers count: 1",
                   "Attempting to schedule timer for file: cachedA.dat, lasting: 0ms",
@@ -299,21 +277,13 @@ TEST_F(ConfigFileCacheTimerTest, DebugLogTellsScheduleRefusalFiringAndRemoval) {
                   "TimerImpl::~TimerImpl()",
               }),
               timerMessages(capture));
-
-    // The callback travelled as a named task of the host task dispatcher.
-    bool namedTaskRan = false;
-    for (const LogCapture::Record& record : capture.records()) {
-        if (record.logger != "ConfigFileCacheTimer" &&
-            record.message.find("ConfigFileCacheTimer::TimerImpl::callBackAndRemove") != std::string::npos) {
-            namedTaskRan = true;
-        }
-    }
-    EXPECT_TRUE(namedTaskRan);
+    // The callback travelled as a named task of the host task dispatcher (the
+    // timer's own lines above do not name it).
+    EXPECT_TRUE(capture.contains("ConfigFileCacheTimer::TimerImpl::callBackAndRemove"));
 
     capture.clear();
     timer.reset();
-    EXPECT_EQ((std::vector<std::string>{"ConfigFileCacheTimer Destructor",
-                                        "Removing all timers, which should stop them all"}),
+    EXPECT_EQ((Names{"ConfigFileCacheTimer Destructor", "Removing all timers, which should stop them all"}),
               timerMessages(capture));
 }
 
