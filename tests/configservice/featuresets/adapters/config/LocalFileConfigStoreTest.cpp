@@ -10,6 +10,7 @@
 
 #include "HostTest.h"
 #include "Processing/TaskDispatcher.h"
+#include "RecordingConfigStore.h"
 #include "TempDir.h"
 #include "logging/LogCapture.h"
 #include "logging/ZVFLogger.h"
@@ -19,6 +20,7 @@
 
 using ZVFUnified::LocalFileConfigStore;
 using zvf::storage::EncryptFileUtils;
+using storemanagertest::valueOf;
 
 namespace {
 
@@ -57,18 +59,24 @@ std::string userConfig(const std::string& entries) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Nuvrix>\n" + entries + "</Nuvrix>\n";
 }
 
+// The user-config document holding the one entry name=value.
+std::string userConfigOf(const std::string& name, const std::string& value) {
+    return userConfig(" <userConfig name=\"" + name + "\" value=\"" + value + "\"/>\n");
+}
+
 class LocalFileConfigStoreTest : public nuvrixtest::HostTest {
 protected:
     std::shared_ptr<LocalFileConfigStore> userStore() {
         return std::make_shared<LocalFileConfigStore>("LocalFileConfigStore", 20, false);
     }
+    // The plain defaults store, over a defaults file holding text.
+    std::shared_ptr<LocalFileConfigStore> defaultsOver(const std::string& text) {
+        nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml", text);
+        return defaultsStore();
+    }
     std::shared_ptr<LocalFileConfigStore> defaultsStore() {
         return std::make_shared<LocalFileConfigStore>("nuvrix-config-defaults.xml", 2147483647, resourcesDir,
                                                       "nuvrix-config-defaults.xml", true, true, false);
-    }
-    static std::wstring valueOf(LocalFileConfigStore& store, const std::wstring& key) {
-        std::wstring value = L"unset";
-        return store.getValue(key, value) ? value : L"<missing:" + value + L">";
     }
     std::string mainPath() const { return configDir + "/" + MAIN; }
 };
@@ -110,12 +118,10 @@ TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNev
     EXPECT_EQ("unchanged", plainText(data));
     store->persistValues();
     store->backupConfigFile();
-    EXPECT_EQ(userConfig(" <userConfig name=\"Kept\" value=\"1\"/>\n"), decryptFile(mainPath()));
+    EXPECT_EQ(userConfigOf("Kept", "1"), decryptFile(mainPath()));
     EXPECT_FALSE(std::filesystem::exists(configDir + "/" + BACKUP));
 
-    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml",
-                               "<Nuvrix><userConfig name=\"d\" value=\"1\"/></Nuvrix>");
-    auto defaults = defaultsStore();
+    auto defaults = defaultsOver("<Nuvrix><userConfig name=\"d\" value=\"1\"/></Nuvrix>");
     EXPECT_TRUE(defaults->isReadOnly());
     EXPECT_TRUE(defaults->isLocal());
     defaults->storeValue(L"Other", L"x");
@@ -127,15 +133,13 @@ TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNev
 }
 
 TEST_F(LocalFileConfigStoreTest, EntriesAreReadInAnyCaseAtAnyDepthAndTheFirstOccurrenceWins) {
-    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml",
-                               "<Nuvrix>"
-                               "<userConfig name=\"First\" value=\"1\"/><userConfig name=\"FIRST\" value=\"2\"/>"
-                               "<group><deeper><USERCONFIG NAME=\"Nested\" VALUE=\"n\"/></deeper></group>"
-                               "<userConfig value=\"orphan\"/><userConfig name=\"\" value=\"blank\"/>"
-                               "<userConfig name=\"NoValue\"/><userConfig name=\"x\" value=\"y\" extra=\"z\"/>"
-                               "<other name=\"notAnEntry\" value=\"v\"/>"
-                               "</Nuvrix>");
-    auto store = defaultsStore();
+    auto store = defaultsOver("<Nuvrix>"
+                              "<userConfig name=\"First\" value=\"1\"/><userConfig name=\"FIRST\" value=\"2\"/>"
+                              "<group><deeper><USERCONFIG NAME=\"Nested\" VALUE=\"n\"/></deeper></group>"
+                              "<userConfig value=\"orphan\"/><userConfig name=\"\" value=\"blank\"/>"
+                              "<userConfig name=\"NoValue\"/><userConfig name=\"x\" value=\"y\" extra=\"z\"/>"
+                              "<other name=\"notAnEntry\" value=\"v\"/>"
+                              "</Nuvrix>");
     EXPECT_EQ((std::vector<std::wstring>{L"first", L"nested", L"novalue", L"x"}), store->getKeys());
     EXPECT_EQ(L"1", valueOf(*store, L"First"));
     EXPECT_EQ(L"n", valueOf(*store, L"nested"));
@@ -151,8 +155,7 @@ TEST_F(LocalFileConfigStoreTest, OldVoicemailKeyIsRenamedExceptWhenTheDefaultsFi
     writeEncrypted(mainPath(), entry);
     EXPECT_EQ((std::vector<std::wstring>{L"VoicemailPrimaryServer"}), userStore()->getKeys());
 
-    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml", entry);
-    auto defaults = defaultsStore();
+    auto defaults = defaultsOver(entry);
     EXPECT_EQ((std::vector<std::wstring>{L"vvm_mailstore_server_0"}), defaults->getKeys());
     // Stored through storeValue the key is renamed in every store.
     defaults->storeValue(L"VVM_MAILSTORE_SERVER_0", L"s3");
@@ -177,26 +180,23 @@ TEST_F(LocalFileConfigStoreTest, PersistingUnchangedValuesWritesOnce) {
 
     store->storeValue(L"A", L"2");
     store->persistValues();
-    EXPECT_EQ(userConfig(" <userConfig name=\"A\" value=\"2\"/>\n"), decryptFile(mainPath()));
+    EXPECT_EQ(userConfigOf("A", "2"), decryptFile(mainPath()));
 }
 
 TEST_F(LocalFileConfigStoreTest, BackupIsKeptOnlyWhileTheSettingsFileIsBrokenAndTheBackupIsNot) {
-    enum class State { Readable, Unreadable, Absent };
-    const State states[] = {State::Readable, State::Unreadable, State::Absent};
-    const char* const names[] = {"readable", "unreadable", "absent"};
+    // Each file is readable, unreadable (a torn write) or absent.
+    const char* const states[] = {"readable", "unreadable", "absent"};
+    const std::string oldContent = userConfigOf("k", "old");
     int index = 0;
-    for (State main : states) {
-        for (State backup : states) {
-            const std::string label = std::string("main ") + names[static_cast<int>(main)] + ", backup " +
-                                      names[static_cast<int>(backup)];
-            SCOPED_TRACE(label);
+    for (const std::string main : states) {
+        for (const std::string backup : states) {
+            SCOPED_TRACE("main " + main + ", backup " + backup);
             const std::string directory = temp->file("case" + std::to_string(index++));
             std::filesystem::create_directories(directory);
-            const std::string oldBackup = userConfig(" <userConfig name=\"k\" value=\"old\"/>\n");
-            for (const auto& file : {std::make_pair(main, std::string(MAIN)), std::make_pair(backup, std::string(BACKUP))}) {
-                if (file.first == State::Readable) {
-                    writeEncrypted(directory + "/" + file.second, oldBackup);
-                } else if (file.first == State::Unreadable) {
+            for (const auto& file : {std::make_pair(main, MAIN), std::make_pair(backup, BACKUP)}) {
+                if (file.first == "readable") {
+                    writeEncrypted(directory + "/" + file.second, oldContent);
+                } else if (file.first == "unreadable") {
                     nuvrixtest::writeFileBytes(directory + "/" + file.second, "torn write");
                 }
             }
@@ -205,30 +205,25 @@ TEST_F(LocalFileConfigStoreTest, BackupIsKeptOnlyWhileTheSettingsFileIsBrokenAnd
             store.storeValue(L"k", L"new");
             store.backupConfigFile();
 
-            const bool bothBroken = main == State::Unreadable && backup == State::Unreadable;
-            const bool kept = main == State::Unreadable && backup != State::Unreadable;
-            const std::string content = decryptFile(directory + "/" + BACKUP);
-            if (kept) {
-                EXPECT_EQ(backup == State::Readable ? oldBackup : "<unreadable>", content);
-                EXPECT_EQ(1u, log.count("Failed to read nuvrixLocalConfig/backup file, so don't write to "
-                                        "nuvrixLocalConfig_backup.dat to keep file good.",
-                                        2));
-            } else {
-                EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"new\"/>\n"), content);
-                EXPECT_EQ(bothBroken ? 1u : 0u,
-                          log.count("Both files are broken, write to nuvrixLocalConfig_backup.dat", 2));
-            }
+            const bool kept = main == "unreadable" && backup != "unreadable";
+            EXPECT_EQ(kept ? (backup == "readable" ? oldContent : "<unreadable>") : userConfigOf("k", "new"),
+                      decryptFile(directory + "/" + BACKUP));
+            EXPECT_EQ(kept ? 1u : 0u, log.count("Failed to read nuvrixLocalConfig/backup file, so don't write to "
+                                                "nuvrixLocalConfig_backup.dat to keep file good.",
+                                                2));
+            EXPECT_EQ(main == "unreadable" && backup == "unreadable" ? 1u : 0u,
+                      log.count("Both files are broken, write to nuvrixLocalConfig_backup.dat", 2));
         }
     }
 }
 
 TEST_F(LocalFileConfigStoreTest, GuardedWriteOfTheSettingsFileLooksAtTheBackup) {
     nuvrixtest::writeFileBytes(configDir + "/" + BACKUP, "torn write");
-    writeEncrypted(mainPath(), userConfig(" <userConfig name=\"k\" value=\"old\"/>\n"));
+    writeEncrypted(mainPath(), userConfigOf("k", "old"));
     auto store = userStore();
     store->storeValue(L"k", L"new");
     store->persistValuesImpl(MAIN);
-    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"old\"/>\n"), decryptFile(mainPath()));
+    EXPECT_EQ(userConfigOf("k", "old"), decryptFile(mainPath()));
     EXPECT_TRUE(store->checkIfGoodToWrite(MAIN, true));
     EXPECT_FALSE(store->checkIfGoodToWrite(MAIN, false));
     EXPECT_FALSE(store->checkIfGoodToWrite(BACKUP, true));
@@ -236,7 +231,7 @@ TEST_F(LocalFileConfigStoreTest, GuardedWriteOfTheSettingsFileLooksAtTheBackup) 
 
     std::filesystem::remove(configDir + "/" + BACKUP);
     store->persistValuesImpl(MAIN);
-    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"new\"/>\n"), decryptFile(mainPath()));
+    EXPECT_EQ(userConfigOf("k", "new"), decryptFile(mainPath()));
     // That write counts as persisted: an unchanged persistValues writes nothing.
     std::filesystem::remove(mainPath());
     store->persistValues();
@@ -245,9 +240,8 @@ TEST_F(LocalFileConfigStoreTest, GuardedWriteOfTheSettingsFileLooksAtTheBackup) 
 
 TEST_F(LocalFileConfigStoreTest, InvalidPlainDefaultsFileIsMovedAsideAndLogged) {
     const std::string broken = "<Nuvrix><userConfig name=\"a\" value=\"1\">";
-    nuvrixtest::writeFileBytes(resourcesDir + "/nuvrix-config-defaults.xml", broken);
     LogCapture log;
-    auto store = defaultsStore();
+    auto store = defaultsOver(broken);
     EXPECT_TRUE(store->getKeys().empty());
     EXPECT_FALSE(std::filesystem::exists(resourcesDir + "/nuvrix-config-defaults.xml"));
     EXPECT_EQ(broken, nuvrixtest::readFileBytes(resourcesDir + "/nuvrix-config-defaults-backup.xml"));
@@ -289,10 +283,10 @@ TEST_F(LocalFileConfigStoreTest, BackupNameInsertsBackupBeforeTheFirstDotAndTheD
     LocalFileConfigStore store("custom", 5, directory, "nuvrix-config-defaults.xml", true, false, true);
     store.storeValue(L"k", L"v");
     store.backupConfigFile();
-    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"v\"/>\n"),
+    EXPECT_EQ(userConfigOf("k", "v"),
               decryptFile(directory + "/nuvrix-config-defaults_backup.xml"));
     store.persistValues();
-    EXPECT_EQ(userConfig(" <userConfig name=\"k\" value=\"v\"/>\n"), decryptFile(directory + "/nuvrix-config-defaults.xml"));
+    EXPECT_EQ(userConfigOf("k", "v"), decryptFile(directory + "/nuvrix-config-defaults.xml"));
 }
 
 TEST_F(LocalFileConfigStoreTest, ConcurrentWritesWhilePersistingOnTheTaskThreadLoseNoValue) {
