@@ -39,11 +39,14 @@ protected:
         HostTest::TearDown();
     }
 
-    // A defined value: "on" from "User" over the administrator's "off" from
-    // "Admin", overridden; observed by a recording observer and, on the
-    // Value notifier, by a connected function. Runs on the services thread.
-    void makeObservedValue() {
-        value = std::make_shared<ConfigValueImpl>(factory, L"Feature", L"on", L"off", true, L"User", L"Admin");
+    // A defined value, by default "on" from "User" over the administrator's
+    // "off" from "Admin", overridden; observed by a recording observer and,
+    // on the Value and isDefined notifiers, by connected functions. Runs on
+    // the services thread.
+    void makeObservedValue(const std::wstring& key = L"Feature", const std::wstring& stored = L"on",
+                           const std::wstring& original = L"off", bool overridden = true,
+                           const std::wstring& store = L"User", const std::wstring& originalStore = L"Admin") {
+        value = std::make_shared<ConfigValueImpl>(factory, key, stored, original, overridden, store, originalStore);
         auto notifiers = value->getConfigValueNotifiers();
         notifiers->getValueNotifier()->connect([this]() { log->push_back("fn:Value"); });
         notifiers->getisDefinedNotifier()->connect([this]() { log->push_back("fn:isDefined"); });
@@ -212,9 +215,7 @@ TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsFalseInFipsModeInAnyLetterCaseAndS
 TEST_F(ConfigValueImplTest, ReportAgainstFipsForcedValueComparesWithWhatIsRead) {
     zvf::common::FipsUtils::setFipsOverrideForTesting(1);
     onServicesThread([this]() {
-        value = std::make_shared<ConfigValueImpl>(factory, L"Telephony_P2P_Enabled", L"true", L"", false, L"A", L"");
-        observer = std::make_shared<RecordingConfigValueObserver>("obs", log);
-        value->addObserver(std::weak_ptr<ConfigValueObserver>(observer));
+        makeObservedValue(L"Telephony_P2P_Enabled", L"true", L"", false, L"A", L"");
         // Reads "false" already, so a report of "false" changes nothing.
         value->update(L"false", L"", false, true, L"A", L"");
     });

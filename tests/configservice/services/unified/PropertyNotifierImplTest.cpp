@@ -53,8 +53,9 @@ TEST_F(PropertyNotifierImplTest, DisconnectedFunctionIsNotCalledAndItsPointerExp
     EXPECT_EQ((std::vector<std::string>{"second"}), calls);
 }
 
-TEST_F(PropertyNotifierImplTest, FunctionDisconnectedEarlierInTheSameFireIsSkipped) {
+TEST_F(PropertyNotifierImplTest, FunctionDisconnectedDuringAFireIsSkippedAndOneDisconnectingItselfCompletes) {
     std::weak_ptr<PropertyNotifierConnection> victim;
+    std::weak_ptr<PropertyNotifierConnection> self;
     notifier->connect([this, &victim]() {
         calls.push_back("disconnector");
         if (auto connection = victim.lock()) {
@@ -62,17 +63,7 @@ TEST_F(PropertyNotifierImplTest, FunctionDisconnectedEarlierInTheSameFireIsSkipp
         }
     });
     victim = notifier->connect(recorder("victim"));
-    notifier->connect(recorder("last"));
-
-    notifier->fire();
-
-    EXPECT_EQ((std::vector<std::string>{"disconnector", "last"}), calls);
-    EXPECT_TRUE(victim.expired());  // the snapshot that kept it alive is gone
-}
-
-TEST_F(PropertyNotifierImplTest, FunctionThatDisconnectsItselfCompletesAndIsNotCalledAgain) {
-    std::weak_ptr<PropertyNotifierConnection> self;
-    std::string captured = "still here";
+    std::string captured = "self";
     self = notifier->connect([this, &self, captured]() {
         if (auto connection = self.lock()) {
             connection->disconnect();
@@ -80,11 +71,14 @@ TEST_F(PropertyNotifierImplTest, FunctionThatDisconnectsItselfCompletesAndIsNotC
         // The function object must survive its own disconnection.
         calls.push_back(captured);
     });
+    notifier->connect(recorder("last"));
 
     notifier->fire();
     notifier->fire();
 
-    EXPECT_EQ((std::vector<std::string>{"still here"}), calls);
+    EXPECT_EQ((std::vector<std::string>{"disconnector", "self", "last", "disconnector", "last"}), calls);
+    // The snapshots that kept them alive are gone.
+    EXPECT_TRUE(victim.expired());
     EXPECT_TRUE(self.expired());
 }
 
