@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "RecordingConfigStore.h"
 #include "TempDir.h"
 #include "logging/LogCapture.h"
 #include "zvf/common/FipsUtils.h"
 
+using storemanagertest::contentOf;
+using storemanagertest::valueOf;
 using ZVFUnified::BootstrapConfigStore;
 
 namespace {
@@ -39,21 +42,13 @@ TEST_F(BootstrapConfigStoreTest, ReadsKeyValueLinesSkippingCommentsAndBlankLines
         "  Spaced Key  :   v  ");
     EXPECT_EQ((std::vector<std::wstring>{L"Dup", L"NoColon", L"ServicesDomain", L"Spaced Key", L"Url", L"Windows"}),
               store.getKeys());
-    std::wstring value = L"unset";
-    EXPECT_TRUE(store.getValue(L"servicesdomain", value));
-    EXPECT_EQ(L"a.b", value);
-    EXPECT_TRUE(store.getValue(L"URL", value));
-    EXPECT_EQ(L"x:y:z", value);
-    EXPECT_TRUE(store.getValue(L"nocolon", value));
-    EXPECT_EQ(L"", value);
-    EXPECT_TRUE(store.getValue(L"Windows", value));
-    EXPECT_EQ(L"crlf", value);
-    EXPECT_TRUE(store.getValue(L"dup", value));
-    EXPECT_EQ(L"2", value);
-    EXPECT_TRUE(store.getValue(L"spaced key", value));
-    EXPECT_EQ(L"v", value);
-    EXPECT_FALSE(store.getValue(L"# first comment", value));
-    EXPECT_EQ(L"", value);
+    EXPECT_EQ(L"a.b", valueOf(store, L"servicesdomain"));
+    EXPECT_EQ(L"x:y:z", valueOf(store, L"URL"));
+    EXPECT_EQ(L"", valueOf(store, L"nocolon"));
+    EXPECT_EQ(L"crlf", valueOf(store, L"Windows"));
+    EXPECT_EQ(L"2", valueOf(store, L"dup"));
+    EXPECT_EQ(L"v", valueOf(store, L"spaced key"));
+    EXPECT_EQ(L"<missing:>", valueOf(store, L"# first comment"));
 }
 
 TEST_F(BootstrapConfigStoreTest, MissingFileLeavesTheStoreEmptyAndIsLogged) {
@@ -61,9 +56,7 @@ TEST_F(BootstrapConfigStoreTest, MissingFileLeavesTheStoreEmptyAndIsLogged) {
     BootstrapConfigStore store("BootstrapConfigStore", temp.file("absent.txt"), 50);
     EXPECT_TRUE(store.getKeys().empty());
     EXPECT_TRUE(log.contains("File does not exist " + temp.file("absent.txt"), 3));
-    std::wstring value = L"unset";
-    EXPECT_FALSE(store.getValue(L"ServicesDomain", value));
-    EXPECT_EQ(L"", value);
+    EXPECT_EQ(L"<missing:>", valueOf(store, L"ServicesDomain"));
 }
 
 TEST_F(BootstrapConfigStoreTest, WritesAndRemovalsAreRefusedAndChangeNothing) {
@@ -73,19 +66,14 @@ TEST_F(BootstrapConfigStoreTest, WritesAndRemovalsAreRefusedAndChangeNothing) {
     EXPECT_FALSE(store.storeValue(L"Added", L"x"));
     EXPECT_FALSE(store.removeValue(L"Key"));
     store.removeAllValues();
-    EXPECT_EQ((std::vector<std::wstring>{L"Key"}), store.getKeys());
-    std::wstring value;
-    EXPECT_TRUE(store.getValue(L"key", value));
-    EXPECT_EQ(L"v", value);
+    EXPECT_EQ(L"Key=v", contentOf(store));
 }
 
 TEST_F(BootstrapConfigStoreTest, PeerToPeerCallsReadFalseInFipsMode) {
     BootstrapConfigStore store = storeOver("Telephony_P2P_Enabled: true\n");
     zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    std::wstring value;
-    const bool found = store.getValue(L"telephony_p2p_enabled", value);
+    const std::wstring value = valueOf(store, L"telephony_p2p_enabled");
     zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
-    EXPECT_TRUE(found);
     EXPECT_EQ(L"false", value);
 }
 

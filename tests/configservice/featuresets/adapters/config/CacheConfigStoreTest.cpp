@@ -12,11 +12,14 @@
 #include "ConfigStoreManager.h"
 #include "HostTest.h"
 #include "InMemoryConfigStore.h"
+#include "RecordingConfigStore.h"
 #include "XmlConfigParser.h"
 #include "XmlConfigStore.h"
 #include "zvf/SecureString.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
+using storemanagertest::contentOf;
+using storemanagertest::valueOf;
 using ZVFUnified::CacheConfigStore;
 using ZVFUnified::ConfigKeySet;
 using ZVFUnified::ConfigMap;
@@ -32,11 +35,6 @@ protected:
         path = configDir + "/Cache/cachedTFTPConfigStore.dat";
     }
 
-    static std::wstring valueOf(ZVFUnified::ConfigStore& store, const std::wstring& key) {
-        std::wstring value = L"unset";
-        return store.getValue(key, value) ? value : L"<missing:" + value + L">";
-    }
-
     std::string path;
 };
 
@@ -47,10 +45,7 @@ TEST_F(CacheConfigStoreTest, ValuesWrittenAtConstructionAreRestoredFromTheFile) 
     EXPECT_EQ(L"10.0.0.1", valueOf(written, L"TFTPPRIMARYSERVER"));
 
     CacheConfigStore restored("cachedTFTPConfigStore.dat", 11, path);
-    EXPECT_EQ((std::vector<std::wstring>{L"empty", L"tftpprimaryserver", L"url"}), restored.getKeys());
-    for (const auto& entry : values) {
-        EXPECT_EQ(entry.second, valueOf(restored, entry.first));
-    }
+    EXPECT_EQ(L"empty= tftpprimaryserver=10.0.0.1 url=https://a/b?c=d&e", contentOf(restored));
     EXPECT_TRUE(restored.isReadOnly());
     EXPECT_TRUE(restored.isLocal());
     EXPECT_FALSE(restored.shouldCacheConfigStore());
@@ -75,9 +70,7 @@ TEST_F(CacheConfigStoreTest, CertificateValidationEnabledIsNeverServedAndLookups
     auto cache = std::make_shared<CacheConfigStore>(
         "cachedTFTPConfigStore.dat", 11, path,
         ConfigMap{{L"CertificateValidationEnabled", L"false"}, {L"Other", L"cached"}});
-    std::wstring value = L"unset";
-    EXPECT_FALSE(cache->getValue(L"certificatevalidationenabled", value));
-    EXPECT_EQ(L"", value);
+    EXPECT_EQ(L"<missing:>", valueOf(*cache, L"certificatevalidationenabled"));
     EXPECT_EQ((std::vector<std::wstring>{L"CertificateValidationEnabled", L"Other"}), cache->getKeys());
 
     ZVFUnified::ConfigStoreManager manager(factory);
@@ -85,6 +78,7 @@ TEST_F(CacheConfigStoreTest, CertificateValidationEnabledIsNeverServedAndLookups
     auto memory = std::make_shared<ZVFUnified::InMemoryConfigStore>("InMemoryConfigStore", 600);
     memory->storeValue(L"CertificateValidationEnabled", L"true");
     manager.addStore(memory);
+    std::wstring value;
     std::wstring storeName;
     bool viaAlias = false;
     ASSERT_TRUE(manager.getValue(L"CertificateValidationEnabled", value, storeName, viaAlias, false, ""));
@@ -99,7 +93,7 @@ TEST_F(CacheConfigStoreTest, RemoveAllValuesKeepsTheValuesAndRemoveValueLeavesTh
     EXPECT_EQ(2u, store.getKeys().size());
     EXPECT_TRUE(store.removeValue(L"a"));
     EXPECT_FALSE(store.removeValue(L"a"));
-    EXPECT_EQ((std::vector<std::wstring>{L"B"}), store.getKeys());
+    EXPECT_EQ(L"B=2", contentOf(store));
     CacheConfigStore restored("c", 11, path);
     EXPECT_EQ(2u, restored.getKeys().size());
 }

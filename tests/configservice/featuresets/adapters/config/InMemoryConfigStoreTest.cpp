@@ -6,10 +6,13 @@
 #include <thread>
 #include <vector>
 
+#include "RecordingConfigStore.h"
 #include "logging/LogCapture.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/common/FipsUtils.h"
 
+using storemanagertest::contentOf;
+using storemanagertest::valueOf;
 using ZVFUnified::InMemoryConfigStore;
 
 namespace {
@@ -20,59 +23,40 @@ protected:
     InMemoryConfigStore store{"InMemoryConfigStore", 600};
 };
 
-TEST_F(InMemoryConfigStoreTest, KeysDifferingOnlyInCaseAreOneKey) {
+TEST_F(InMemoryConfigStoreTest, KeysDifferingOnlyInCaseAreOneKeyListedInMapOrder) {
     EXPECT_TRUE(store.storeValue(L"Key", L"first"));
     EXPECT_TRUE(store.storeValue(L"KEY", L"second"));
-
-    std::wstring value;
-    EXPECT_TRUE(store.getValue(L"key", value));
-    EXPECT_EQ(L"second", value);
-    // The first spelling is the one listed.
-    EXPECT_EQ(std::vector<std::wstring>{L"Key"}, store.getKeys());
-}
-
-TEST_F(InMemoryConfigStoreTest, MissEmptiesTheValueAndRemovalReportsPresence) {
-    std::wstring value = L"stale";
-    EXPECT_FALSE(store.getValue(L"Absent", value));
-    EXPECT_EQ(L"", value);
-    EXPECT_FALSE(store.removeValue(L"Absent"));
-
-    store.storeValue(L"Present", L"v");
-    EXPECT_TRUE(store.removeValue(L"PRESENT"));
-    EXPECT_FALSE(store.getValue(L"Present", value));
-}
-
-TEST_F(InMemoryConfigStoreTest, KeysComeInMapOrderAndRemoveAllEmptiesTheStore) {
     store.storeValue(L"b", L"2");
     store.storeValue(L"C", L"3");
     store.storeValue(L"A", L"1");
-    std::vector<std::wstring> expected = {L"A", L"b", L"C"};
-    EXPECT_EQ(expected, store.getKeys());
+    // The first spelling is the one listed.
+    EXPECT_EQ(L"A=1 b=2 C=3 Key=second", contentOf(store));
+    EXPECT_EQ(L"second", valueOf(store, L"key"));
 
     store.removeAllValues();
     EXPECT_TRUE(store.getKeys().empty());
 }
 
+TEST_F(InMemoryConfigStoreTest, MissEmptiesTheValueAndRemovalReportsPresence) {
+    EXPECT_EQ(L"<missing:>", valueOf(store, L"Absent"));
+    EXPECT_FALSE(store.removeValue(L"Absent"));
+    store.storeValue(L"Present", L"v");
+    EXPECT_TRUE(store.removeValue(L"PRESENT"));
+    EXPECT_EQ(L"<missing:>", valueOf(store, L"Present"));
+}
+
 TEST_F(InMemoryConfigStoreTest, PeerToPeerReadsFalseInFipsMode) {
     store.storeValue(L"Telephony_P2P_Enabled", L"true");
     store.storeValue(L"Other", L"true");
-    std::wstring value;
-
     zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    EXPECT_TRUE(store.getValue(L"TELEPHONY_P2P_ENABLED", value));
-    EXPECT_EQ(L"false", value);
-    EXPECT_TRUE(store.getValue(L"Other", value));
-    EXPECT_EQ(L"true", value);
-
+    EXPECT_EQ(L"false", valueOf(store, L"TELEPHONY_P2P_ENABLED"));
+    EXPECT_EQ(L"true", valueOf(store, L"Other"));
     zvf::common::FipsUtils::setFipsOverrideForTesting(0);
-    EXPECT_TRUE(store.getValue(L"Telephony_P2P_Enabled", value));
-    EXPECT_EQ(L"true", value);
+    EXPECT_EQ(L"true", valueOf(store, L"Telephony_P2P_Enabled"));
 }
 
 TEST_F(InMemoryConfigStoreTest, DescribesItselfAsWritableLocalAndNeverCached) {
     InMemoryConfigStore user("LocalFileConfigStore", 20);
-    EXPECT_EQ("LocalFileConfigStore", user.getName());
-    EXPECT_EQ(20, user.getPriority());
     EXPECT_EQ(21, user.getCachedPriority());
     EXPECT_FALSE(user.isReadOnly());
     EXPECT_TRUE(user.isLocal());
@@ -95,9 +79,7 @@ TEST_F(InMemoryConfigStoreTest, PersistingWritesNothingAndSaysSoOnlyInDebugLog) 
     }
     ZVFLogger_setLevel(previous);
     store.destroy();
-    std::wstring value;
-    EXPECT_TRUE(store.getValue(L"K", value));
-    EXPECT_EQ(L"v", value);
+    EXPECT_EQ(L"K=v", contentOf(store));
 }
 
 TEST_F(InMemoryConfigStoreTest, ConcurrentWritersAndReadersSeeWholeValues) {
@@ -123,11 +105,8 @@ TEST_F(InMemoryConfigStoreTest, ConcurrentWritersAndReadersSeeWholeValues) {
     for (auto& thread : threads) {
         thread.join();
     }
-    std::wstring value;
-    for (int t = 0; t < 4; ++t) {
-        EXPECT_TRUE(store.getValue(L"Writer" + std::to_wstring(t), value));
-        EXPECT_EQ(L"1999", value);
-    }
+    EXPECT_EQ(L"Shared=" + valueOf(store, L"Shared") + L" Writer0=1999 Writer1=1999 Writer2=1999 Writer3=1999",
+              contentOf(store));
 }
 
 }  // namespace
