@@ -97,7 +97,7 @@ TEST_F(ConfigServiceBaseImplTest, RemovedObserverIsNotCalledAndAnExpiredOneIsPru
               *log);
 }
 
-TEST_F(ConfigServiceBaseImplTest, ObserverOfAnotherTypeStaysRegisteredButIsNotCalledByFire) {
+TEST_F(ConfigServiceBaseImplTest, FireSkipsObserversOfAnotherTypeButAnInfoChangeReachesEveryObserver) {
     auto general = std::make_shared<RecordingServiceObserver>(log);
     onServicesThread([this, general]() {
         service->addObserver(std::weak_ptr<UnifiedServiceObserver>(general));
@@ -106,12 +106,19 @@ TEST_F(ConfigServiceBaseImplTest, ObserverOfAnotherTypeStaysRegisteredButIsNotCa
         service->fireConfigReady();
         EXPECT_EQ((std::vector<std::string>{"config:ConfigReady"}), *log);
 
+        // The notifiers object, registered last, fires only the config
+        // service's own notifier on an information change.
+        auto notifiers = service->getConfigServiceNotifiers();
+        notifiers->getConfigReadyNotifier()->connect([this]() { log->push_back("fn:ConfigReady"); });
+        notifiers->getBulkUpdateInProgressNotifier()->connect([this]() { log->push_back("fn:BulkUpdate"); });
+        notifiers->getGuidNotifier()->connect([this]() { log->push_back("fn:Guid"); });
+
         // A commit tells every registered observer that the object's
         // information changed: the general observer is still in the list.
         log->clear();
         service->commitToServicesDispatcher();
     });
-    EXPECT_EQ((std::vector<std::string>{"service:Info", "config:Info"}), *log);
+    EXPECT_EQ((std::vector<std::string>{"service:Info", "config:Info", "fn:ConfigReady"}), *log);
 }
 
 TEST_F(ConfigServiceBaseImplTest, NotifiersObjectIsCreatedOnceAndSharedByEveryAccessor) {
@@ -125,18 +132,6 @@ TEST_F(ConfigServiceBaseImplTest, NotifiersObjectIsCreatedOnceAndSharedByEveryAc
         EXPECT_EQ(object, dynamic_cast<void*>(service->getUnifiedBusinessObjectNotifiers().get()));
         EXPECT_EQ(first->getConfigReadyNotifier(), second->getConfigReadyNotifier());
     });
-}
-
-TEST_F(ConfigServiceBaseImplTest, InfoChangeFiresOnlyTheNotifiersOfTheConfigServiceItself) {
-    onServicesThread([this]() {
-        auto notifiers = service->getConfigServiceNotifiers();
-        notifiers->getConfigReadyNotifier()->connect([this]() { log->push_back("fn:ConfigReady"); });
-        notifiers->getBulkUpdateInProgressNotifier()->connect([this]() { log->push_back("fn:BulkUpdate"); });
-        notifiers->getGuidNotifier()->connect([this]() { log->push_back("fn:Guid"); });
-
-        service->commitToServicesDispatcher();
-    });
-    EXPECT_EQ((std::vector<std::string>{"fn:ConfigReady"}), *log);
 }
 
 }  // namespace

@@ -33,14 +33,6 @@ public:
 
 using List = std::vector<std::weak_ptr<UnifiedBusinessObjectObserver>>;
 
-std::vector<std::string> names(const std::vector<std::shared_ptr<ConfigServiceObserver>>& observers) {
-    std::vector<std::string> result;
-    for (const auto& observer : observers) {
-        result.push_back(dynamic_cast<NamedServiceObserver&>(*observer).name);
-    }
-    return result;
-}
-
 std::vector<std::string> names(const List& list) {
     std::vector<std::string> result;
     for (const auto& weak : list) {
@@ -77,7 +69,7 @@ TEST(filterObserversTest, ExpiredObserverIsSwappedWithTheLastOneWhichIsExaminedI
 
         auto result = filterObservers<ConfigServiceObserver>(list);
 
-        EXPECT_EQ(c.expected, names(result));
+        EXPECT_EQ(c.expected, names(List(result.begin(), result.end())));
         EXPECT_EQ(c.expected, names(list));
     }
 }
@@ -91,7 +83,7 @@ TEST(filterObserversTest, ObserversOfAnotherTypeStayListedButAreNotReturned) {
 
     auto result = filterObservers<ConfigServiceObserver>(list, &keepAlive);
 
-    EXPECT_EQ((std::vector<std::string>{"a", "b"}), names(result));
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), names(List(result.begin(), result.end())));
     EXPECT_EQ((std::vector<std::string>{"a", "other", "b"}), names(list));
     ASSERT_EQ(1u, keepAlive.size());
     EXPECT_EQ(other, keepAlive[0]);
