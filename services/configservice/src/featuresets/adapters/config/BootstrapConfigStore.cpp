@@ -2,9 +2,9 @@
 
 #include <fstream>
 
-#include "DisableP2PCallOnFips.h"
 #include "PTKCoreUtils/FstreamUtils.h"
 #include "PTKCoreUtils/StringUtils.h"
+#include "TrimmedLookup.h"
 #include "logging/ZVFLogger.h"
 
 namespace ZVFUnified {
@@ -65,26 +65,13 @@ void BootstrapConfigStore::readLines(std::istream& stream) {
 }
 
 bool BootstrapConfigStore::getValue(const std::wstring& key, std::wstring& value) {
-    auto it = values.find(key);
-    const bool found = it != values.end();
-    if (found) {
-        value = PTKCoreUtils::trim(it->second);
-    } else {
-        value.clear();
-    }
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
-    return found;
+    return lookupTrimmed(values, key, value);
 }
 
 bool BootstrapConfigStore::storeValue(const std::wstring&, const std::wstring&) { return false; }
 
 std::vector<std::wstring> BootstrapConfigStore::getKeys() {
-    std::vector<std::wstring> keys;
-    keys.reserve(values.size());
-    for (const auto& entry : values) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return configMapKeys(values);
 }
 
 bool BootstrapConfigStore::removeValue(const std::wstring&) { return false; }

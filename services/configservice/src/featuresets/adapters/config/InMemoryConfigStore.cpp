@@ -38,12 +38,7 @@ bool InMemoryConfigStore::storeValue(const std::wstring& key, const std::wstring
 
 std::vector<std::wstring> InMemoryConfigStore::getKeys() {
     zvf::ScopedLock lock(valuesLock);
-    std::vector<std::wstring> keys;
-    keys.reserve(values.size());
-    for (const auto& entry : values) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return configMapKeys(values);
 }
 
 bool InMemoryConfigStore::removeValue(const std::wstring& key) {

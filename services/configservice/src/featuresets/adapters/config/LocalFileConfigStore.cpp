@@ -157,12 +157,7 @@ bool LocalFileConfigStore::storeValue(const std::wstring& key, const std::wstrin
 
 std::vector<std::wstring> LocalFileConfigStore::getKeys() {
     zvf::ScopedLock lock(valuesLock);
-    std::vector<std::wstring> keys;
-    keys.reserve(values.size());
-    for (const auto& entry : values) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return configMapKeys(values);
 }
 
 bool LocalFileConfigStore::removeValue(const std::wstring& key) {

@@ -1,8 +1,8 @@
 #include "MdmConfigStore.h"
 
-#include "DisableP2PCallOnFips.h"
 #include "MdmConfigRetriever.h"
 #include "PTKCoreUtils/StringUtils.h"
+#include "TrimmedLookup.h"
 #include "XmlConfigParser.h"
 
 namespace ZVFUnified {
@@ -21,26 +21,13 @@ MdmConfigStore::MdmConfigStore(std::shared_ptr<MdmConfigRetriever> retriever) {
 MdmConfigStore::~MdmConfigStore() = default;
 
 bool MdmConfigStore::getValue(const std::wstring& key, std::wstring& value) {
-    auto it = values.find(key);
-    const bool found = it != values.end();
-    if (found) {
-        value = PTKCoreUtils::trim(it->second);
-    } else {
-        value.clear();
-    }
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
-    return found;
+    return lookupTrimmed(values, key, value);
 }
 
 bool MdmConfigStore::storeValue(const std::wstring&, const std::wstring&) { return false; }
 
 std::vector<std::wstring> MdmConfigStore::getKeys() {
-    std::vector<std::wstring> keys;
-    keys.reserve(values.size());
-    for (const auto& entry : values) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return configMapKeys(values);
 }
 
 bool MdmConfigStore::removeValue(const std::wstring&) { return false; }

@@ -51,12 +51,7 @@ bool XmlConfigStore::storeValue(const std::wstring& key, const std::wstring& val
 
 std::vector<std::wstring> XmlConfigStore::getKeys() {
     zvf::ScopedReadRWLock guard(lock);
-    std::vector<std::wstring> keys;
-    keys.reserve(values.size());
-    for (const auto& entry : values) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return configMapKeys(values);
 }
 
 bool XmlConfigStore::removeValue(const std::wstring& key) {

@@ -1,0 +1,30 @@
+#ifndef CONFIG_TRIMMEDLOOKUP_H
+#define CONFIG_TRIMMEDLOOKUP_H
+
+#include <string>
+
+#include "ConfigMap.h"
+#include "DisableP2PCallOnFips.h"
+#include "PTKCoreUtils/StringUtils.h"
+
+namespace ZVFUnified {
+
+// The lookup of the read-only stores filled once from outside text (the
+// bootstrap file, device-management settings): the value comes back without
+// surrounding white space, a miss gives the empty text, and the FIPS rule is
+// applied found or not.
+inline bool lookupTrimmed(const ConfigMap& values, const std::wstring& key, std::wstring& value) {
+    auto it = values.find(key);
+    const bool found = it != values.end();
+    if (found) {
+        value = PTKCoreUtils::trim(it->second);
+    } else {
+        value.clear();
+    }
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
+    return found;
+}
+
+}  // namespace ZVFUnified
+
+#endif
