@@ -2,9 +2,9 @@
 
 #include <fstream>
 
+#include "ConfigMapLookup.h"
 #include "PTKCoreUtils/FstreamUtils.h"
 #include "PTKCoreUtils/StringUtils.h"
-#include "TrimmedLookup.h"
 #include "logging/ZVFLogger.h"
 
 namespace ZVFUnified {

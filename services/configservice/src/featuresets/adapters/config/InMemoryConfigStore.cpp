@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "DisableP2PCallOnFips.h"
+#include "ConfigMapLookup.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/ScopedLock.h"
 
@@ -19,14 +19,7 @@ InMemoryConfigStore::~InMemoryConfigStore() = default;
 
 bool InMemoryConfigStore::getValue(const std::wstring& key, std::wstring& value) {
     zvf::ScopedLock lock(valuesLock);
-    auto it = values.find(key);
-    if (it == values.end()) {
-        value.clear();
-        return false;
-    }
-    value = it->second;
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
-    return true;
+    return lookupValue(values, key, value);
 }
 
 bool InMemoryConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {

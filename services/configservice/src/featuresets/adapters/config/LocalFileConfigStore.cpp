@@ -6,8 +6,8 @@
 
 #include <libxml/xmlwriter.h>
 
+#include "ConfigMapLookup.h"
 #include "ConfigStoreConstants.h"
-#include "DisableP2PCallOnFips.h"
 #include "PTKCoreUtils/FileUtils.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "PTKCoreUtils/XmlUtils.h"
@@ -135,14 +135,7 @@ LocalFileConfigStore::~LocalFileConfigStore() = default;
 
 bool LocalFileConfigStore::getValue(const std::wstring& key, std::wstring& value) {
     zvf::ScopedLock lock(valuesLock);
-    auto it = values.find(key);
-    if (it == values.end()) {
-        value.clear();
-        return false;
-    }
-    value = it->second;
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
-    return true;
+    return lookupValue(values, key, value);
 }
 
 bool LocalFileConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {

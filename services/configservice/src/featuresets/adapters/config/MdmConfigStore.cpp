@@ -1,8 +1,8 @@
 #include "MdmConfigStore.h"
 
+#include "ConfigMapLookup.h"
 #include "MdmConfigRetriever.h"
 #include "PTKCoreUtils/StringUtils.h"
-#include "TrimmedLookup.h"
 #include "XmlConfigParser.h"
 
 namespace ZVFUnified {

@@ -1,5 +1,5 @@
-#ifndef CONFIG_TRIMMEDLOOKUP_H
-#define CONFIG_TRIMMEDLOOKUP_H
+#ifndef CONFIG_CONFIGMAPLOOKUP_H
+#define CONFIG_CONFIGMAPLOOKUP_H
 
 #include <string>
 
@@ -8,6 +8,19 @@
 #include "PTKCoreUtils/StringUtils.h"
 
 namespace ZVFUnified {
+
+// The lookup of the writable stores that hold values as given: a miss gives
+// the empty text; a hit passes through the FIPS rule.
+inline bool lookupValue(const ConfigMap& values, const std::wstring& key, std::wstring& value) {
+    auto it = values.find(key);
+    if (it == values.end()) {
+        value.clear();
+        return false;
+    }
+    value = it->second;
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
+    return true;
+}
 
 // The lookup of the read-only stores filled once from outside text (the
 // bootstrap file, device-management settings): the value comes back without
