@@ -23,6 +23,22 @@ TEST(MutexTest, OwnerMayLockAgainAndMustUnlockAsOften) {
     EXPECT_FALSE(heldByAnotherThread(mutex));
 }
 
+TEST(MutexTest, TryLockSucceedsForTheOwnerAndFailsForAnotherThread) {
+    zvf::Mutex mutex;
+    ASSERT_EQ(0, mutex.tryLock());
+    EXPECT_EQ(0, mutex.tryLock());
+    int otherResult = 0;
+    std::thread([&] { otherResult = mutex.tryLock(); }).join();
+    EXPECT_NE(0, otherResult);
+    mutex.unlock();
+    mutex.unlock();
+    std::thread([&] {
+        otherResult = mutex.tryLock();
+        mutex.unlock();
+    }).join();
+    EXPECT_EQ(0, otherResult);
+}
+
 TEST(MutexTest, BlockedThreadAcquiresAfterTheSecondUnlock) {
     zvf::Mutex mutex;
     mutex.lock();

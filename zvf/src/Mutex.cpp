@@ -22,6 +22,10 @@ int Mutex::lock() {
     return block == nullptr ? 1 : pthread_mutex_lock(&block->mutex);
 }
 
+int Mutex::tryLock() {
+    return block == nullptr ? 1 : pthread_mutex_trylock(&block->mutex);
+}
+
 int Mutex::unlock() {
     return block == nullptr ? 1 : pthread_mutex_unlock(&block->mutex);
 }

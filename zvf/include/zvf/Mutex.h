@@ -17,6 +17,9 @@ public:
     Mutex& operator=(const Mutex&) = delete;
 
     int lock();
+    // 0 when the mutex was free (or already held by this thread) and is now
+    // held; EBUSY when another thread holds it. Never waits.
+    int tryLock();
     int unlock();
 
     // The underlying pthread mutex, for Condition to wait on; null once

@@ -24,6 +24,14 @@ public:
     CacheConfigStore(std::string name, int priority, std::string filePath, ConfigMap values);
     ~CacheConfigStore() override;
 
+    // "cached" + storeName + ".dat": the name of the cached copy of a store,
+    // which is also its cache file's name. storeName is used exactly as the
+    // store's getName() returns it.
+    static std::string cachedStoreName(const std::string& storeName);
+    // The cache file of a store: the configuration directory, "Cache", then
+    // cachedStoreName(storeName).
+    static std::string cacheFilePath(const std::string& storeName);
+
     // ConfigStore:
     // Writes the values to the cache file.
     void persistValues() override;

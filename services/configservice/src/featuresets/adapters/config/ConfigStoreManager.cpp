@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "CacheConfigStore.h"
 #include "ConfigKeyAliasesMapper.h"
 #include "ConfigStoreAddedObserver.h"
 #include "ConfigStoreConstants.h"
@@ -178,8 +179,7 @@ void ConfigStoreManager::updateStoreValues(std::shared_ptr<ConfigStore> newStore
     // The live store supersedes a restored copy of its old self; the copy's
     // file stays until the feature set writes a new one.
     if (oldStore && oldStore->shouldCacheConfigStore()) {
-        removeStoreOnDuplicateAdded(ConfigStoreConstants::CACHED_FILE_PREFIX + oldStore->getName() +
-                                    ConfigStoreConstants::CACHED_FILE_SUFFIX);
+        removeStoreOnDuplicateAdded(CacheConfigStore::cachedStoreName(oldStore->getName()));
     }
     // Keys that only the old store had now come from elsewhere, or nowhere.
     const std::vector<std::wstring> newKeyList = newStore->getKeys();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "CacheConfigStore.h"
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager.h"
 #include "PTKCoreUtils/FileUtils.h"
@@ -95,7 +96,7 @@ bool ConfigStoreManager::removeStoreWithSameName(const std::string& name) {
     // must not outlive it either.
     if (store->shouldCacheConfigStore() ||
         PTKCoreUtils::caseInsensitiveStringEquals(name, ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE)) {
-        removeCacheFile(ConfigStoreConstants::CACHED_FILE_PREFIX + name + ConfigStoreConstants::CACHED_FILE_SUFFIX);
+        removeCacheFile(CacheConfigStore::cachedStoreName(name));
     }
     ZVF_LOG(logger, 4, "Removing store: " + name);
     for (auto it = stores.begin(); it != stores.end(); ++it) {

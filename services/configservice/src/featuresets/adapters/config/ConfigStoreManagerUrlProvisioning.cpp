@@ -6,7 +6,6 @@
 #include "CacheConfigStore.h"
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager.h"
-#include "PTKCoreUtils/FileUtils.h"
 #include "logging/ZVFLogger.h"
 
 namespace ZVFUnified {
@@ -21,15 +20,9 @@ bool ConfigStoreManager::setUrlProvisioningData(std::wstring data) {
     if (!parseUrlProvisioningData(data, values)) {
         return false;
     }
-    const std::string separator = PTKCoreUtils::FileUtils::FileSeparator();
-    const std::string path = PTKCoreUtils::FileUtils::getConfigDirectory() + separator +
-                             ConfigStoreConstants::CACHE_DIRECTORY + separator +
-                             ConfigStoreConstants::CACHED_FILE_PREFIX +
-                             ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE +
-                             ConfigStoreConstants::CACHED_FILE_SUFFIX;
-    auto store = std::make_shared<CacheConfigStore>(ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE,
-                                                    ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE_PRIORITY,
-                                                    path, values);
+    auto store = std::make_shared<CacheConfigStore>(
+        ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE, ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE_PRIORITY,
+        CacheConfigStore::cacheFilePath(ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE), values);
     addStore(store);
     storeValue(ConfigStoreConstants::ALLOW_URL_PROVISIONING, ConfigStoreConstants::ALLOW_URL_PROVISIONING_APPLIED_VALUE);
     return true;
