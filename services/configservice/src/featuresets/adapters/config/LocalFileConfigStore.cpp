@@ -170,6 +170,9 @@ std::string LocalFileConfigStore::getName() { return name; }
 int LocalFileConfigStore::getPriority() { return priority; }
 
 void LocalFileConfigStore::persistValues() {
+    // The file lock first: when another thread is still writing this very
+    // content, "saved" must mean on disk, so the caller waits for that write.
+    zvf::ScopedLock files(fileLock);
     {
         zvf::ScopedLock lock(valuesLock);
         if (sameValues(values, lastPersistedValues)) {
@@ -179,7 +182,6 @@ void LocalFileConfigStore::persistValues() {
             return;
         }
     }
-    zvf::ScopedLock files(fileLock);
     zvf::SecureString data;
     {
         zvf::ScopedLock lock(valuesLock);
