@@ -1,8 +1,8 @@
 // What the two programs that time the whole configuration service plug-in
 // share: a private host directory, the plug-in loaded once with dlopen as the
 // host loads it, a host factory with the plug-in injected and feature set
-// 1300 started, work run on the services thread, and a cacheable server
-// store of the benchmark's own.
+// 1300 started, work run on the services thread, timing of wall and thread
+// CPU time, and a cacheable server store of the benchmark's own.
 //
 // These programs link the plug-in's headers only (configservice_headers), so
 // every call reaches the dlopened libconfigservice.so and none a second copy
@@ -10,13 +10,18 @@
 #ifndef BENCH_PLUGINBENCH_H
 #define BENCH_PLUGINBENCH_H
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <cwchar>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,6 +151,72 @@ inline void endHost(std::shared_ptr<ZVFUnified::UnifiedFactory>& factory) {
     factory->shutdown();
     factory.reset();
 }
+
+// ---- Time -------------------------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+// The CPU time consumed so far by the thread whose CPU clock this is.
+inline double cpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The CPU clock of the factory's services thread, readable from any thread
+// while that thread runs.
+inline clockid_t servicesThreadClock(const std::shared_ptr<ZVFUnified::UnifiedFactory>& factory) {
+    clockid_t clock = CLOCK_THREAD_CPUTIME_ID;
+    onServicesThread(factory, [&clock]() { check(pthread_getcpuclockid(pthread_self(), &clock) == 0,
+                                                 "no CPU clock for the services thread"); });
+    return clock;
+}
+
+// One measured span: wall time, the CPU time of the calling thread and, when
+// a services thread is given, that thread's CPU time. On a shared machine the
+// CPU times show the work done, the wall time also the waiting for a CPU.
+struct Span {
+    double wall = 0;
+    double callerCpu = 0;
+    double servicesCpu = 0;
+};
+
+class SpanTimer {
+public:
+    SpanTimer() : SpanTimer(std::nullopt) {}
+    explicit SpanTimer(std::optional<clockid_t> servicesClock)
+        : servicesClock(servicesClock),
+          wallStart(Clock::now()),
+          callerStart(cpuSeconds(CLOCK_THREAD_CPUTIME_ID)),
+          servicesStart(servicesClock ? cpuSeconds(*servicesClock) : 0) {}
+
+    Span elapsed() const {
+        Span span;
+        span.wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
+        span.callerCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - callerStart;
+        span.servicesCpu = servicesClock ? cpuSeconds(*servicesClock) - servicesStart : 0;
+        return span;
+    }
+
+private:
+    std::optional<clockid_t> servicesClock;
+    Clock::time_point wallStart;
+    double callerStart;
+    double servicesStart;
+};
+
+// The samples of one benchmark run, one series per part of a Span.
+struct SpanSamples {
+    std::vector<double> wall;
+    std::vector<double> callerCpu;
+    std::vector<double> servicesCpu;
+
+    void add(const Span& span) {
+        wall.push_back(span.wall);
+        callerCpu.push_back(span.callerCpu);
+        servicesCpu.push_back(span.servicesCpu);
+    }
+};
 
 // The median of a run's samples (0 for none): the figure these programs
 // report, as single slow samples on a shared machine should not move it.

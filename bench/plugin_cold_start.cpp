@@ -24,12 +24,12 @@
 // median, ratio the median cold start over it, and parse_decrypt_share the
 // floor's share of the median cold start. cold_cpu_ms, floor_cpu_ms and
 // cpu_ratio are the same on the starting thread's CPU time, which waiting
-// for a busy machine does not inflate. Run with --benchmark_repetitions=N
-// for medians across runs.
+// for a busy machine does not inflate; services_cpu_ms is the CPU time the
+// services thread spent within the timed span. Run with
+// --benchmark_repetitions=N for medians across runs.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -55,35 +55,6 @@ using ZVFUnified::ConfigFeatureSet;
 using ZVFUnified::UnifiedFactory;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Wall time and the calling thread's CPU time of one measured span. On a
-// shared machine the CPU time shows the work of the measured thread itself,
-// the wall time also what waiting for the CPU and for the services thread
-// adds.
-struct Span {
-    double wall = 0;
-    double cpu = 0;
-};
-
-double threadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-class SpanTimer {
-public:
-    SpanTimer() : wallStart(Clock::now()), cpuStart(threadCpuSeconds()) {}
-    Span elapsed() const {
-        return Span{std::chrono::duration<double>(Clock::now() - wallStart).count(), threadCpuSeconds() - cpuStart};
-    }
-
-private:
-    Clock::time_point wallStart;
-    double cpuStart;
-};
 
 constexpr int kDefaultsKeys = 1000;
 constexpr int kUserKeys = 200;
@@ -349,11 +320,12 @@ constexpr int kFloorPassesPerRun = 31;
 // the services thread through with the start's reports).
 Span timedColdStart(bool untilServiceCurrent) {
     std::shared_ptr<UnifiedFactory> factory = UnifiedFactory::create();
+    const clockid_t servicesClock = servicesThreadClock(factory);
     std::wstring value;
     std::wstring storeName;
     bool viaAlias = false;
 
-    const SpanTimer timer;
+    const SpanTimer timer(servicesClock);
     injectAndStart(factory);
     const bool found = factory->getFeatureSet<ConfigFeatureSet>()->getConfig(probeKey(), value, storeName,
                                                                                viaAlias, false);
@@ -371,33 +343,30 @@ Span timedColdStart(bool untilServiceCurrent) {
 void ColdStart(benchmark::State& state) {
     const bool untilServiceCurrent = state.range(0) != 0;
     // The floor this run is compared with, timed just before it.
-    std::vector<double> floorWall;
-    std::vector<double> floorCpu;
+    SpanSamples floorSamples;
     for (int pass = 0; pass < kFloorPassesPerRun; ++pass) {
-        const Span span = timedFloorPass();
-        floorWall.push_back(span.wall);
-        floorCpu.push_back(span.cpu);
+        floorSamples.add(timedFloorPass());
     }
-    std::vector<double> coldWall;
-    std::vector<double> coldCpu;
+    SpanSamples coldSamples;
     for (auto _ : state) {
         const Span span = timedColdStart(untilServiceCurrent);
         state.SetIterationTime(span.wall);
-        coldWall.push_back(span.wall);
-        coldCpu.push_back(span.cpu);
+        coldSamples.add(span);
     }
-    const double cold = median(coldWall);
-    const double floor = median(floorWall);
+    const double cold = median(coldSamples.wall);
+    const double floor = median(floorSamples.wall);
     state.counters["cold_ms"] = cold * 1e3;
     state.counters["floor_ms"] = floor * 1e3;
     state.counters["ratio"] = floor > 0 ? cold / floor : 0;
     state.counters["parse_decrypt_share"] = cold > 0 ? floor / cold : 0;
-    // The same on the starting thread's CPU time.
-    const double coldThreadCpu = median(coldCpu);
-    const double floorThreadCpu = median(floorCpu);
-    state.counters["cold_cpu_ms"] = coldThreadCpu * 1e3;
-    state.counters["floor_cpu_ms"] = floorThreadCpu * 1e3;
-    state.counters["cpu_ratio"] = floorThreadCpu > 0 ? coldThreadCpu / floorThreadCpu : 0;
+    // The same on CPU time: the starting thread's, and the services thread's
+    // work within the span beside it.
+    const double coldCpu = median(coldSamples.callerCpu);
+    const double floorCpu = median(floorSamples.callerCpu);
+    state.counters["cold_cpu_ms"] = coldCpu * 1e3;
+    state.counters["floor_cpu_ms"] = floorCpu * 1e3;
+    state.counters["cpu_ratio"] = floorCpu > 0 ? coldCpu / floorCpu : 0;
+    state.counters["services_cpu_ms"] = median(coldSamples.servicesCpu) * 1e3;
     state.counters["first_dlopen_ms"] = firstDlopenSeconds * 1e3;
 }
 BENCHMARK(ColdStart)->ArgName("service_current")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
