@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "HostTest.h"
@@ -20,6 +22,7 @@
 
 using ZVFUnified::LocalFileConfigStore;
 using zvf::storage::EncryptFileUtils;
+using storemanagertest::contentOf;
 using storemanagertest::valueOf;
 
 namespace {
@@ -105,6 +108,48 @@ TEST_F(LocalFileConfigStoreTest, DataStringIsTheUserConfigDocument) {
     EXPECT_EQ(userConfig(" <userConfig name=\"a\" value=\"x&quot;&lt;\"/>\n"
                          " <userConfig name=\"B\" value=\"2\"/>\n"),
               plainText(data));
+}
+
+TEST_F(LocalFileConfigStoreTest, CharactersXmlCannotCarryAreEscapedAndComeBackWholeBesideTheOtherEntries) {
+    const std::wstring odd[] = {L"a\x01" L"b", L"\x1F", L"\xFFFE\xFFFF", std::wstring(1, wchar_t(0xD800)) + L"z",
+                                std::wstring(L"a\0b", 3), L"\\u0041\\\x0B", std::wstring(1, wchar_t(0x110000))};
+    auto first = userStore();
+    ASSERT_TRUE(first->storeValue(L"plain", L"C:\\dir\\u0041"));
+    for (std::size_t i = 0; i < std::size(odd); ++i) {
+        ASSERT_TRUE(first->storeValue(L"value" + std::to_wstring(i), odd[i]));
+        ASSERT_TRUE(first->storeValue(L"key" + std::to_wstring(i) + odd[i], L"v"));
+    }
+    first->persistValues();
+    EXPECT_EQ(contentOf(*first), contentOf(*userStore()));
+
+    auto one = userStore();
+    one->removeAllValues();
+    one->storeValue(L"k\x01", std::wstring(L"a\\b\0", 4));
+    zvf::SecureString data;
+    one->getDataString(data);
+    EXPECT_EQ(userConfig(" <userConfig name=\"k\\u0001\" value=\"a\\\\b\\u0000\" escaped=\"true\"/>\n"),
+              plainText(data));
+}
+
+TEST_F(LocalFileConfigStoreTest, EntriesTheFileCouldNotGiveBackAreRefusedAtTheWrite) {
+    auto store = userStore();
+    LogCapture log;
+    ASSERT_TRUE(store->storeValue(L"kept", L"1"));
+    EXPECT_FALSE(store->storeValue(L"", L"v"));
+    EXPECT_FALSE(store->storeValue(L"long", std::wstring(10000001, L'x')));
+    // Three million bytes in the file each: the fourth would take the file
+    // beyond what is parsed back.
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_EQ(i < 4, store->storeValue(L"big" + std::to_wstring(i), std::wstring(500000, L'"')));
+    }
+    const std::string refused = "Refused to store the value of key [";
+    const std::string tooBig = "]: the settings file would grow beyond the 10000000 bytes it can be read back from";
+    EXPECT_EQ((std::vector<std::pair<int, std::string>>{
+                  {2, refused + "]: the key is empty"}, {2, refused + "long" + tooBig}, {2, refused + "big4" + tooBig}}),
+              storemanagertest::loggedBy(log, "ConfigService-LocalFileConfigStore"));
+    EXPECT_EQ((std::vector<std::wstring>{L"big1", L"big2", L"big3", L"kept"}), store->getKeys());
+    store->persistValues();
+    EXPECT_TRUE(contentOf(*store) == contentOf(*userStore()));
 }
 
 TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNeverEmptyTheFile) {

@@ -160,6 +160,49 @@ TEST_F(XmlConfigParserTest, WriterProducesTheCachedConfigDocumentAndReadsBackThe
     EXPECT_TRUE(readSensitive.empty());
 }
 
+TEST_F(XmlConfigParserTest, EntriesNoDocumentCouldHoldAsWrittenComeBackEscapedBesideTheOthers) {
+    // Keys that are no element name (here or beyond the first ten million
+    // bytes), and characters XML 1.0 cannot carry.
+    const ConfigMap written{{L"plain", L"1"},
+                            {L"with space", L"a"},
+                            {L"<&>", L"b"},
+                            {L"nbsp\u00a0key", L"c"},
+                            {L"9digit", L"d"},
+                            {L"ns:key", L"e"},
+                            {L"", L"empty key"},
+                            {std::wstring(60000, L'k'), L"long name"},
+                            {L"controls", std::wstring(L" x\0y\x01\\ ", 6)},
+                            {L"k\x1F\xFFFE", std::wstring(1, wchar_t(0xDC00))},
+                            // A long name beyond the parser's look-ahead limit.
+                            {L"big", std::wstring(9999000, L'v')},
+                            {L"z" + std::wstring(500, L'z'), L"after"}};
+    std::string document;
+    ASSERT_TRUE(XmlConfigParser::writeToMemory(document, written));
+    ASSERT_TRUE(read(document));
+    EXPECT_TRUE(written == values);
+
+    ASSERT_TRUE(XmlConfigParser::writeToMemory(document, ConfigMap{{L"a b", L"\x01"}}));
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Nuvrix>\n"
+              " <CachedConfig>\n"
+              "  <entry escaped=\"true\">\n"
+              "   <key>a b</key>\n"
+              "   <value>\\u0001</value>\n"
+              "  </entry>\n"
+              " </CachedConfig>\n"
+              "</Nuvrix>\n",
+              document);
+
+    // A value no XML text can hold is left out; the others are written.
+    LogCapture log;
+    ASSERT_TRUE(XmlConfigParser::writeToMemory(document, ConfigMap{{L"kept", L"1"}, {L"huge", std::wstring(10000001, L'x')}}));
+    ASSERT_TRUE(read(document));
+    EXPECT_EQ((ConfigMap{{L"kept", L"1"}}), values);
+    EXPECT_EQ(1u, log.count("Left the value of key [huge] out of the cached configuration: it is longer than one XML "
+                            "text can hold",
+                            2));
+}
+
 TEST_F(XmlConfigParserTest, EncryptedFileRoundTripCreatesTheParentDirectoryAndLogsTheStoredName) {
     const std::string path = configDir + "/Cache/deeper/cachedTFTPConfigStore.dat";
     LogCapture log;

@@ -14,6 +14,7 @@
 #include "XmlDocFreer.h"
 #include "XmlErrorScope.h"
 #include "XmlLibrary.h"
+#include "XmlSafeText.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/ScopedLock.h"
 #include "zvf/SecureStringReader.h"
@@ -99,6 +100,37 @@ bool sameValues(const ConfigMap& a, const ConfigMap& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
+// Whether the entry has to be written in escaped form (XmlSafeText).
+bool needsEscaping(const std::wstring& key, const std::wstring& value) {
+    return !XmlSafeText::isCarried(key) || !XmlSafeText::isCarried(value);
+}
+
+// The largest settings document the store writes. libxml2 (2.9) refuses an
+// attribute value longer than a few hundred bytes that starts beyond the
+// first 10,000,000 bytes of a document held in memory ("Huge input lookup"),
+// and a document made of attributes below that size also stays clear of the
+// parser's limits on one attribute value and on a whole document.
+constexpr std::size_t MAX_SETTINGS_DOCUMENT_BYTES = 10000000;
+static_assert(MAX_SETTINGS_DOCUMENT_BYTES <= XmlLibrary::MAX_DOCUMENT_BYTES, "the settings document must be readable");
+// The declaration and the root element of the settings document.
+constexpr std::size_t DOCUMENT_OVERHEAD_BYTES = 128;
+// One entry line without its key and value:
+// ' <userConfig name="" value="" escaped="true"/>' and a line end.
+constexpr std::size_t ENTRY_OVERHEAD_BYTES = 48;
+
+// At most how many bytes the entry takes in the settings document.
+std::size_t entryBytes(const std::wstring& key, const std::wstring& value) {
+    const bool escaped = needsEscaping(key, value);
+    return ENTRY_OVERHEAD_BYTES + XmlSafeText::documentBytes(key, escaped) +
+           XmlSafeText::documentBytes(value, escaped);
+}
+
+// A key as shown in a refusal: long keys are cut short.
+std::string keyForLog(const std::wstring& key) {
+    constexpr std::size_t shown = 100;
+    return PTKCoreUtils::toString(key.size() > shown ? key.substr(0, shown) + L"..." : key);
+}
+
 }  // namespace
 
 LocalFileConfigStore::LocalFileConfigStore(const std::string& name, int priority, bool isLocal)
@@ -140,12 +172,11 @@ bool LocalFileConfigStore::getValue(const std::wstring& key, std::wstring& value
 
 bool LocalFileConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {
     zvf::ScopedLock lock(valuesLock);
-    if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0)) {
-        values[ConfigStoreConstants::Keys::VoicemailPrimaryServer] = value;
-    } else {
-        values[key] = value;
-    }
-    return true;
+    const std::wstring& target =
+        PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0)
+            ? ConfigStoreConstants::Keys::VoicemailPrimaryServer
+            : key;
+    return putValue(target, value);
 }
 
 std::vector<std::wstring> LocalFileConfigStore::getKeys() {
@@ -155,12 +186,19 @@ std::vector<std::wstring> LocalFileConfigStore::getKeys() {
 
 bool LocalFileConfigStore::removeValue(const std::wstring& key) {
     zvf::ScopedLock lock(valuesLock);
-    return values.erase(key) > 0;
+    auto found = values.find(key);
+    if (found == values.end()) {
+        return false;
+    }
+    valuesDocumentBytes -= entryBytes(found->first, found->second);
+    values.erase(found);
+    return true;
 }
 
 void LocalFileConfigStore::removeAllValues() {
     zvf::ScopedLock lock(valuesLock);
     values.clear();
+    valuesDocumentBytes = 0;
 }
 
 bool LocalFileConfigStore::isReadOnly() { return readOnly; }
@@ -300,11 +338,22 @@ void LocalFileConfigStore::getDataString(zvf::SecureString& out) {
     xmlTextWriterStartDocument(writer.get(), nullptr, "utf-8", nullptr);
     xmlTextWriterStartElement(writer.get(), BAD_CAST "Nuvrix");
     for (const auto& entry : values) {
-        std::string key = PTKCoreUtils::toString(entry.first);
-        std::string value = PTKCoreUtils::toString(entry.second);
+        const bool escaped = needsEscaping(entry.first, entry.second);
+        std::string key = PTKCoreUtils::toString(escaped ? XmlSafeText::escape(entry.first) : entry.first);
+        std::string value;
+        if (escaped) {
+            std::wstring wide = XmlSafeText::escape(entry.second);
+            value = PTKCoreUtils::toString(wide);
+            zvf::SecureStringUtils::ZVFZeroWstring(wide);
+        } else {
+            value = PTKCoreUtils::toString(entry.second);
+        }
         xmlTextWriterStartElement(writer.get(), BAD_CAST "userConfig");
         xmlTextWriterWriteAttribute(writer.get(), BAD_CAST "name", BAD_CAST key.c_str());
         xmlTextWriterWriteAttribute(writer.get(), BAD_CAST "value", BAD_CAST value.c_str());
+        if (escaped) {
+            xmlTextWriterWriteAttribute(writer.get(), BAD_CAST XmlSafeText::ESCAPED_ATTRIBUTE, BAD_CAST "true");
+        }
         xmlTextWriterEndElement(writer.get());
         zvf::SecureStringUtils::ZVFZeroString(value);
     }
@@ -342,12 +391,7 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
         }
         const std::string attributeName = PTKCoreUtils::toLowercase(std::string(text(attribute->name)));
         if (attributeName == "name") {
-            key = PTKCoreUtils::toWideString(PTKCoreUtils::toLowercase(attributeText(attribute)));
-            // The defaults file keeps the old voicemail key as it is written.
-            if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0) &&
-                !PTKCoreUtils::caseInsensitiveStringEquals(name, ConfigStoreConstants::DEFAULTS_CONFIG_STORE)) {
-                key = ConfigStoreConstants::Keys::VoicemailPrimaryServer;
-            }
+            key = PTKCoreUtils::toWideString(attributeText(attribute));
         } else if (attributeName == "value") {
             std::string narrow = attributeText(attribute);
             zvf::SecureStringUtils::ZVFZeroWstring(value);
@@ -355,14 +399,52 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
             zvf::SecureStringUtils::ZVFZeroString(narrow);
         }
     }
+    if (XmlSafeText::isEscapedEntry(node)) {
+        key = XmlSafeText::unescape(key);
+        std::wstring plain = XmlSafeText::unescape(value);
+        zvf::SecureStringUtils::ZVFZeroWstring(value);
+        value.swap(plain);
+    }
+    key = PTKCoreUtils::toLowercase(key);
+    // The defaults file keeps the old voicemail key as it is written.
+    if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0) &&
+        !PTKCoreUtils::caseInsensitiveStringEquals(name, ConfigStoreConstants::DEFAULTS_CONFIG_STORE)) {
+        key = ConfigStoreConstants::Keys::VoicemailPrimaryServer;
+    }
     if (!key.empty()) {
         zvf::ScopedLock lock(valuesLock);
         // The first occurrence of a key wins.
         if (values.find(key) == values.end()) {
+            valuesDocumentBytes += entryBytes(key, value);
             values[key] = value;
         }
     }
     zvf::SecureStringUtils::ZVFZeroWstring(value);
+}
+
+bool LocalFileConfigStore::putValue(const std::wstring& key, const std::wstring& value) {
+    zvf::ScopedLock lock(valuesLock);
+    std::string refusal;
+    auto found = values.find(key);
+    const std::size_t replaced = found == values.end() ? 0 : entryBytes(found->first, found->second);
+    const std::size_t added = entryBytes(found == values.end() ? key : found->first, value);
+    if (key.empty()) {
+        refusal = "the key is empty";
+    } else if (DOCUMENT_OVERHEAD_BYTES + valuesDocumentBytes - replaced + added > MAX_SETTINGS_DOCUMENT_BYTES) {
+        refusal = "the settings file would grow beyond the " + std::to_string(MAX_SETTINGS_DOCUMENT_BYTES) +
+                  " bytes it can be read back from";
+    }
+    if (!refusal.empty()) {
+        ZVF_LOG(logger, 2, "Refused to store the value of key [" + keyForLog(key) + "]: " + refusal);
+        return false;
+    }
+    if (found == values.end()) {
+        values.emplace(key, value);
+    } else {
+        found->second = value;
+    }
+    valuesDocumentBytes = valuesDocumentBytes - replaced + added;
+    return true;
 }
 
 void LocalFileConfigStore::createConfigDirectory() {

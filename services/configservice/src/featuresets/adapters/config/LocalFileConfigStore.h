@@ -31,6 +31,12 @@ class ConfigFileCacheTimer;
 // resources directory. A plain file that does not parse is moved aside to
 // its "-backup.xml" name.
 //
+// Every entry the store accepts comes back whole from its file: keys and
+// values holding characters XML cannot carry are written in escaped form
+// (XmlSafeText), and an entry the file could not give back (an empty key,
+// or one that would grow the file beyond what the parser reads) is refused
+// by storeValue.
+//
 // Always held by shared pointer. Thread-safe: lookups and writes may come
 // from any thread and persistValues from the task thread. Two recursive
 // locks: the file lock serialises reading and writing the files, the values
@@ -56,6 +62,8 @@ public:
     // ConfigStore:
     bool getValue(const std::wstring& key, std::wstring& value) override;
     // "VVM_Mailstore_Server_0" (any case) is stored as "VoicemailPrimaryServer".
+    // False, with a log line, for an entry the settings file could not give
+    // back whole (see putValue).
     bool storeValue(const std::wstring& key, const std::wstring& value) override;
     std::vector<std::wstring> getKeys() override;
     bool removeValue(const std::wstring& key) override;
@@ -100,6 +108,10 @@ public:
     bool checkIfGoodToWrite(const std::string& targetFileName, bool checkTargetItself);
 
 private:
+    // Stores the entry unless the settings file could not hold it or give it
+    // back (an empty key, a document grown beyond what the parser reads); a
+    // refusal is logged at level 2. Values lock held or taken.
+    bool putValue(const std::wstring& key, const std::wstring& value);
     // Serialises under the values lock and writes directory + target.
     void writeTarget(const std::string& targetFileName);
 
@@ -112,6 +124,7 @@ private:
     zvf::Mutex fileLock;    // recursive; serialises reading and writing the files
     ConfigMap values;
     ConfigMap lastPersistedValues;  // the values as last handed to storage by persistValues
+    std::size_t valuesDocumentBytes = 0;  // at most what the values take in the settings document
     std::string directory;          // ends with the file separator unless empty
     std::string fileName;
     std::string backupFileName;

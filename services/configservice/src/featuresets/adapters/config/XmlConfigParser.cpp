@@ -14,6 +14,7 @@
 #include "XmlDocFreer.h"
 #include "XmlErrorScope.h"
 #include "XmlLibrary.h"
+#include "XmlSafeText.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/SecureString.h"
 #include "zvf/SecureStringReader.h"
@@ -98,6 +99,85 @@ void wipeBufferAndFree(xmlBufferPtr buffer) {
     PTKCoreUtils::XmlUtils::xmlBufferFreer(buffer);
 }
 
+// The joined text and CDATA children of element, untrimmed; with wipe, each
+// piece is zeroed inside the tree once copied.
+std::string joinText(xmlNodePtr element, bool wipe) {
+    std::string joined;
+    for (xmlNodePtr child = element->children; child != nullptr; child = child->next) {
+        if ((child->type != XML_TEXT_NODE && child->type != XML_CDATA_SECTION_NODE) || child->content == nullptr) {
+            continue;
+        }
+        joined += text(child->content);
+        if (wipe) {
+            zvf::SecureStringUtils::ZVFZeroMemory(child->content, static_cast<std::size_t>(xmlStrlen(child->content)));
+        }
+    }
+    return joined;
+}
+
+// The first child element of entry with that name (any letter case), or null.
+xmlNodePtr childNamed(xmlNodePtr entry, const char* name) {
+    for (xmlNodePtr child = entry->children; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && child->name != nullptr &&
+            PTKCoreUtils::caseInsensitiveStringEquals(std::string(text(child->name)), std::string(name))) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+// The unescaped text of the named child of an escaped entry into out; false
+// when the entry has no such child.
+bool escapedField(xmlNodePtr entry, const char* name, bool wipe, std::wstring& out) {
+    xmlNodePtr child = childNamed(entry, name);
+    if (child == nullptr) {
+        return false;
+    }
+    std::string narrow = joinText(child, wipe);
+    std::wstring escaped = widen(narrow.data(), narrow.size());
+    zvf::SecureStringUtils::ZVFZeroString(narrow);
+    out = XmlSafeText::unescape(escaped);
+    zvf::SecureStringUtils::ZVFZeroWstring(escaped);
+    return true;
+}
+
+// Upper bounds of what the cached-configuration document spends around its
+// entries: declaration and the two outer elements, and per entry the
+// indentation, brackets and (in escaped form) the entry, key and value tags.
+constexpr std::size_t DOCUMENT_OVERHEAD_BYTES = 128;
+constexpr std::size_t ENTRY_OVERHEAD_BYTES = 96;
+
+// Writes one entry of the cached-configuration document: an element named by
+// the key holding the value, or, when the key is no element name or either
+// text holds a character XML cannot carry, the escaped form
+//   <entry escaped="true"><key>...</key><value>...</value></entry>
+// whose texts are in text nodes, which libxml2 reads back at any size.
+void writeEntry(xmlTextWriterPtr writer, const std::wstring& key, const std::wstring& value, bool escaped) {
+    if (!escaped) {
+        const std::string name = PTKCoreUtils::toString(key);
+        std::string narrow = PTKCoreUtils::toString(value);
+        xmlTextWriterWriteElement(writer, BAD_CAST name.c_str(), BAD_CAST narrow.c_str());
+        zvf::SecureStringUtils::ZVFZeroString(narrow);
+        return;
+    }
+    const std::string name = PTKCoreUtils::toString(XmlSafeText::escape(key));
+    std::wstring wide = XmlSafeText::escape(value);
+    std::string narrow = PTKCoreUtils::toString(wide);
+    zvf::SecureStringUtils::ZVFZeroWstring(wide);
+    xmlTextWriterStartElement(writer, BAD_CAST "entry");
+    xmlTextWriterWriteAttribute(writer, BAD_CAST XmlSafeText::ESCAPED_ATTRIBUTE, BAD_CAST "true");
+    xmlTextWriterWriteElement(writer, BAD_CAST "key", BAD_CAST name.c_str());
+    xmlTextWriterWriteElement(writer, BAD_CAST "value", BAD_CAST narrow.c_str());
+    xmlTextWriterEndElement(writer);
+    zvf::SecureStringUtils::ZVFZeroString(narrow);
+}
+
+// A key as shown in a log line: long keys are cut short.
+std::string keyForLog(const std::wstring& key) {
+    constexpr std::size_t shown = 100;
+    return PTKCoreUtils::toString(key.size() > shown ? key.substr(0, shown) + L"..." : key);
+}
+
 void ensureParentDirectory(const std::string& path) {
     const std::string parent = PTKCoreUtils::FileUtils::getParentDirectory(path);
     if (!parent.empty() && !PTKCoreUtils::FileUtils::fileExists(parent)) {
@@ -129,17 +209,42 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
     xmlTextWriterStartDocument(writer.get(), nullptr, "utf-8", nullptr);
     xmlTextWriterStartElement(writer.get(), BAD_CAST "Nuvrix");
     xmlTextWriterStartElement(writer.get(), BAD_CAST "CachedConfig");
+    // At most how far into the document the next entry starts.
+    std::size_t offset = DOCUMENT_OVERHEAD_BYTES;
     for (const auto& entry : configMap) {
-        std::string name = PTKCoreUtils::toString(entry.first);
-        std::string value = PTKCoreUtils::toString(entry.second);
-        xmlTextWriterWriteElement(writer.get(), BAD_CAST name.c_str(), BAD_CAST value.c_str());
-        zvf::SecureStringUtils::ZVFZeroString(value);
+        const std::size_t nameBytes = XmlSafeText::documentBytes(entry.first, false);
+        std::size_t entryBytes = ENTRY_OVERHEAD_BYTES + 2 * nameBytes + XmlSafeText::documentBytes(entry.second, false);
+        // A long name is kept out of element names beyond the parser's
+        // look-ahead limit.
+        const bool nameFits = nameBytes <= XmlSafeText::SHORT_TOKEN_BYTES ||
+                              offset + entryBytes <= XmlSafeText::LOOKAHEAD_LIMIT_BYTES;
+        const bool escaped =
+            !nameFits || !XmlSafeText::isElementName(entry.first) || !XmlSafeText::isCarried(entry.second);
+        const std::size_t keyBytes = XmlSafeText::documentBytes(entry.first, escaped);
+        const std::size_t valueBytes = XmlSafeText::documentBytes(entry.second, escaped);
+        // An entry that could not be read back is left out, so that it cannot
+        // cost the others.
+        if (keyBytes > XmlSafeText::MAX_FIELD_BYTES || valueBytes > XmlSafeText::MAX_FIELD_BYTES) {
+            ZVF_LOG(logger, 2,
+                    "Left the value of key [" + keyForLog(entry.first) +
+                        "] out of the cached configuration: it is longer than one XML text can hold");
+            continue;
+        }
+        writeEntry(writer.get(), entry.first, entry.second, escaped);
+        offset += escaped ? ENTRY_OVERHEAD_BYTES + keyBytes + valueBytes : entryBytes;
     }
     xmlTextWriterEndElement(writer.get());
     xmlTextWriterEndElement(writer.get());
     xmlTextWriterEndDocument(writer.get());
     writer.reset();  // flushes what is left into the buffer
-    out.assign(text(xmlBufferContent(buffer.get())), static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    const std::size_t length = static_cast<std::size_t>(xmlBufferLength(buffer.get()));
+    if (length > XmlLibrary::MAX_DOCUMENT_BYTES) {
+        ZVF_LOG(logger, 2,
+                "The cached configuration document of " + std::to_string(length) +
+                    " bytes would not be read back and is not written");
+        return false;
+    }
+    out.assign(text(xmlBufferContent(buffer.get())), length);
     return true;
 }
 
@@ -147,7 +252,10 @@ bool XmlConfigParser::writeToFile(const std::string& path, const ConfigMap& conf
     ensureParentDirectory(path);
     const FileCategoryType::FileCategory category = fileCategoryFor(path);
     std::string document;
-    writeToMemory(document, configMap);
+    // A document that could not be read back would replace a good cache file.
+    if (!writeToMemory(document, configMap)) {
+        return false;
+    }
     const zvf::SecureString data(document);
     const bool written = zvf::storage::EncryptFileUtils::writeDataToFile(path, data, category);
     zvf::SecureStringUtils::ZVFZeroString(document);
@@ -242,9 +350,16 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
         if (entry->type != XML_ELEMENT_NODE || entry->name == nullptr) {
             continue;
         }
+        // An entry in escaped form carries its key in a child element.
+        const bool escaped = XmlSafeText::isEscapedEntry(entry);
+        std::wstring key;
+        if (!escaped) {
+            key = widen(text(entry->name), static_cast<std::size_t>(xmlStrlen(entry->name)));
+        } else if (!escapedField(entry, "key", false, key)) {
+            continue;
+        }
         // Lower-cased in place with the host's case folding (what
         // toLowercase does), saving a copy per entry.
-        std::wstring key = widen(text(entry->name), static_cast<std::size_t>(xmlStrlen(entry->name)));
         for (wchar_t& c : key) {
             c = PTKCoreUtils::foldAscii(c);
         }
@@ -259,16 +374,22 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
                 continue;
             }
         }
-        bool structured = false;
-        for (xmlNodePtr child = entry->children; child != nullptr; child = child->next) {
-            if (child->type != XML_TEXT_NODE && child->type != XML_CDATA_SECTION_NODE) {
-                structured = true;
-                break;
+        std::wstring value;
+        if (escaped) {
+            escapedField(entry, "value", SensitiveKeySecuringUtility::isWellKnownSensitiveKey(key), value);
+        } else {
+            bool structured = false;
+            for (xmlNodePtr child = entry->children; child != nullptr; child = child->next) {
+                if (child->type != XML_TEXT_NODE && child->type != XML_CDATA_SECTION_NODE) {
+                    structured = true;
+                    break;
+                }
             }
+            std::string narrow =
+                structured ? extractXmlStringFromXmlNode(doc, entry) : extractStringFromXmlNode(entry);
+            value = widen(narrow.data(), narrow.size());
+            zvf::SecureStringUtils::ZVFZeroString(narrow);
         }
-        std::string narrow = structured ? extractXmlStringFromXmlNode(doc, entry) : extractStringFromXmlNode(entry);
-        std::wstring value = widen(narrow.data(), narrow.size());
-        zvf::SecureStringUtils::ZVFZeroString(narrow);
         DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
         const bool sensitive = parseSensitiveAttribute(entry);
         if (sensitive) {
@@ -306,16 +427,7 @@ std::string XmlConfigParser::extractStringFromXmlNode(xmlNodePtr node) {
     if (node == nullptr || node->children == nullptr || node->children->content == nullptr) {
         return joined;
     }
-    const bool secret = isWellKnownSensitiveEntry(node);
-    for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
-        if ((child->type != XML_TEXT_NODE && child->type != XML_CDATA_SECTION_NODE) || child->content == nullptr) {
-            continue;
-        }
-        joined += text(child->content);
-        if (secret) {
-            zvf::SecureStringUtils::ZVFZeroMemory(child->content, static_cast<std::size_t>(xmlStrlen(child->content)));
-        }
-    }
+    joined = joinText(node, isWellKnownSensitiveEntry(node));
     std::string trimmed = PTKCoreUtils::trim(joined);
     zvf::SecureStringUtils::ZVFZeroString(joined);
     return trimmed;

@@ -26,9 +26,19 @@ std::string getEncryptedFileName(const std::string& path);
 //    </CachedConfig>
 //   </Nuvrix>
 //
+// An entry whose key is no XML element name, or whose key or value holds a
+// character XML cannot carry, is written in the escaped form of
+// XmlSafeText instead, so that it cannot make the whole document unreadable:
+//
+//     <entry escaped="true"><key>key</key><value>value</value></entry>
+//
+// An entry too long for one XML text is left out with a log line, and a
+// document too large to be read back is not written.
+//
 // Reading accepts any root element, every element child of the root as a
 // group and every element child of a group as an entry named by its
-// (lower-cased) element name; an entry may carry a "sensitive" attribute.
+// (lower-cased) element name, or by its key child when it is in escaped
+// form; an entry may carry a "sensitive" attribute.
 // Temporary copies of values are wiped, and so is the text of the two
 // well-known password keys inside the parsed tree.
 //
@@ -38,9 +48,12 @@ class XmlConfigParser {
 public:
     XmlConfigParser() = delete;
 
-    // Serialises configMap as a cached-configuration document into out.
+    // Serialises configMap as a cached-configuration document into out. False,
+    // with out unchanged, when the document would be too large to be read
+    // back.
     static bool writeToMemory(std::string& out, const ConfigMap& configMap);
-    // Serialises configMap and stores it through encrypted storage.
+    // Serialises configMap and stores it through encrypted storage; nothing
+    // is written when writeToMemory fails.
     static bool writeToFile(const std::string& path, const ConfigMap& configMap);
     // Parses xmlText and saves it as a plain XML file at path.
     static bool writeToFile(const std::string& path, const std::string& xmlText);
