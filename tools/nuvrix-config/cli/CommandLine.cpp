@@ -68,15 +68,6 @@ bool applyOptions(const GlobalOptions& options, Output& output) {
     return true;
 }
 
-// The one-line complaint for a command line CLI11 rejected.
-std::string describe(const CLI::ParseError& error, const CLI::App& app) {
-    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && app.get_subcommands().empty() &&
-        !app.remaining().empty()) {
-        return "unknown command \"" + app.remaining().front() + "\" (nuvrix-config --help lists the commands)";
-    }
-    return std::string(error.what()) + " (nuvrix-config --help shows the usage)";
-}
-
 int runParsed(int argc, char** argv) {
     CLI::App app("The reference host of the Nuvrix configuration service: loads libconfigservice.so as the "
                  "client does and runs one command against it.\nExit status: 0 done, 1 not found or refused, "
@@ -108,7 +99,8 @@ int runParsed(int argc, char** argv) {
         std::cout << "nuvrix-config " << NUVRIX_CONFIG_VERSION << '\n';
         return ExitStatus::Ok;
     } catch (const CLI::ParseError& error) {
-        std::cerr << "nuvrix-config: " << describe(error, app) << '\n';
+        std::cerr << "nuvrix-config: " << CommandSet::describeParseError(error, app)
+                  << " (nuvrix-config --help shows the usage)\n";
         return ExitStatus::Usage;
     }
     Output output(std::cout, std::cerr, options.json);

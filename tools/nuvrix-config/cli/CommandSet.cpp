@@ -31,6 +31,14 @@ int CommandSet::run(Session& session) {
     return action(session);
 }
 
+std::string CommandSet::describeParseError(const std::exception& error, const CLI::App& app) {
+    // A word that is no command is left over, whatever CLI11 complains of.
+    if (app.get_subcommands().empty() && !app.remaining().empty()) {
+        return "unknown command \"" + app.remaining().front() + "\"";
+    }
+    return error.what();
+}
+
 void CommandSet::addValueCommands(CLI::App& app, Mode mode) {
     CLI::App* get = app.add_subcommand("get", "Effective value of each key, its store, the administrator's value");
     get->add_option("KEY", args.keys, "Configuration key (old names resolve)")->required();

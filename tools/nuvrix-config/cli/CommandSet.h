@@ -1,6 +1,7 @@
 #ifndef NUVRIXCONFIG_COMMANDSET_H
 #define NUVRIXCONFIG_COMMANDSET_H
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ public:
 
     // The chosen command's exit status.
     int run(Session& session);
+
+    // The one-line complaint for a line that app (set up with a CommandSet)
+    // did not accept.
+    static std::string describeParseError(const std::exception& error, const CLI::App& app);
 
 private:
     // Where CLI11 puts each command's arguments.

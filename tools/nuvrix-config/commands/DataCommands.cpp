@@ -91,11 +91,15 @@ int DataCommands::resetData(bool confirmed) {
     const std::vector<std::string> before = ConfigFiles::list();
     system->getLifeCycle()->invokeResetData(ResetDataOptionEnum::ResetAllData);
     host->settle();
-    const std::vector<std::string> gone = ConfigFiles::removed(before, ConfigFiles::list());
-    session.getOutput().result(nlohmann::json{{"removedFiles", gone}}, [](const nlohmann::json& d) {
-        std::string text = "data reset: the user's settings and cached configuration are gone\n";
+    const std::vector<std::string> after = ConfigFiles::list();
+    const nlohmann::json doc = {{"removedFiles", ConfigFiles::removed(before, after)}, {"keptFiles", after}};
+    session.getOutput().result(doc, [](const nlohmann::json& d) {
+        std::string text = "data reset done\n";
         for (const auto& file : d["removedFiles"]) {
             text += "  deleted " + file.get<std::string>() + "\n";
+        }
+        for (const auto& file : d["keptFiles"]) {
+            text += "  kept    " + file.get<std::string>() + "\n";
         }
         return text;
     });

@@ -35,7 +35,10 @@ WatchList::~WatchList() = default;
 
 bool WatchList::add(ZVFUnified::ConfigService& service, const std::string& requested) {
     std::shared_ptr<ConfigValue> value = service.getConfig(PTKCoreUtils::toWideString(requested));
-    const std::string key = PTKCoreUtils::toString(value->getKey());
+    // Shown as asked unless it is an old name: a store may hold the key in
+    // another letter case.
+    const std::string current = PTKCoreUtils::toString(value->getKey());
+    const std::string key = PTKCoreUtils::caseInsensitiveStringEquals(current, requested) ? requested : current;
     for (const Watch& watch : watches) {
         if (PTKCoreUtils::caseInsensitiveStringEquals(watch.key, key)) {
             return false;

@@ -182,7 +182,7 @@ bool Demo::secondRun() {
               reportText.find("<ConnectionPassword>") == std::string::npos,
           "the directory password is absent from the report");
 
-    step("A data reset", "The host asks its data providers to reset: settings and cached configuration go.");
+    step("A data reset", "The host asks its data providers to reset: the feature set drops the user's settings and the\nserver-provided stores and deletes its settings file.");
     typed("reset-data --yes");
     DataCommands(session).resetData(true);
     typed("get ShowContactPictures Meetings_Enabled");

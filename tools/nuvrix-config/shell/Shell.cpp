@@ -59,7 +59,7 @@ int Shell::runLine(const std::string& line) {
         session.getOutput().text(chosen.empty() ? app.help() : chosen.front()->help());
         return ExitStatus::Ok;
     } catch (const CLI::ParseError& e) {
-        session.getOutput().error(e.what());
+        session.getOutput().error(CommandSet::describeParseError(e, app) + " (\"help\" lists the commands)");
         return ExitStatus::Usage;
     }
     return commands.run(session);
