@@ -150,6 +150,19 @@ TEST_F(LocalFileConfigStoreTest, EntriesTheFileCouldNotGiveBackAreRefusedAtTheWr
     EXPECT_EQ((std::vector<std::wstring>{L"big1", L"big2", L"big3", L"kept"}), store->getKeys());
     store->persistValues();
     EXPECT_TRUE(contentOf(*store) == contentOf(*userStore()));
+
+    // As many entries as the parser reads back, and not one more.
+    const std::string directory = temp->file("many");
+    LocalFileConfigStore many("LocalFileConfigStore", 20, directory, MAIN, false, false, true);
+    for (int i = 0; i < 24999; ++i) {
+        ASSERT_TRUE(many.storeValue(L"k" + std::to_wstring(i), L"\x01"));
+    }
+    EXPECT_FALSE(many.storeValue(L"one more", L"v"));
+    EXPECT_TRUE(many.storeValue(L"k0", L"replaced"));
+    EXPECT_EQ(1u, log.count(refused + "one more]: the settings file holds the 24999 entries it can be read back with", 2));
+    many.persistValues();
+    LocalFileConfigStore reread("LocalFileConfigStore", 20, directory, MAIN, false, false, true);
+    EXPECT_EQ(24999u, reread.getKeys().size());
 }
 
 TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNeverEmptyTheFile) {

@@ -201,6 +201,16 @@ TEST_F(XmlConfigParserTest, EntriesNoDocumentCouldHoldAsWrittenComeBackEscapedBe
     EXPECT_EQ(1u, log.count("Left the value of key [huge] out of the cached configuration: it is longer than one XML "
                             "text can hold",
                             2));
+
+    // More entries than the parser reads back: no document at all.
+    ConfigMap many;
+    for (int i = 0; i < 100000; ++i) {
+        many.emplace_hint(many.end(), L"k" + std::to_wstring(1000000 + i), L"v");
+    }
+    document = "unchanged";
+    EXPECT_FALSE(XmlConfigParser::writeToMemory(document, many));
+    EXPECT_EQ("unchanged", document);
+    EXPECT_EQ(1u, log.count("markup items would not be read back and is not written", 2));
 }
 
 TEST_F(XmlConfigParserTest, EncryptedFileRoundTripCreatesTheParentDirectoryAndLogsTheStoredName) {

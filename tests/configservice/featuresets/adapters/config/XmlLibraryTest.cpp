@@ -184,6 +184,54 @@ TEST_F(XmlLibraryTest, DeeplyNestedElementsAreRefusedWhileModestNestingIsRead) {
     EXPECT_EQ(L"v", value);
 }
 
+// Shapes that libxml2 parses in time that grows faster than their size are
+// refused by a linear scan first (bench/xml_limits.cpp measures the time).
+TEST_F(XmlLibraryTest, ShapesThatParseSlowlyAreRefusedBeforeParsingAndTheirLimitsStillParse) {
+    auto element = [](int attributes, const std::string& prefix = "a") {
+        std::string text = "<e";
+        for (int i = 0; i < attributes; ++i) {
+            text += " " + prefix + std::to_string(i) + "=\"\"";
+        }
+        return text + "/>";
+    };
+    auto repeated = [](const std::string& piece, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    const std::string refused = "XML document refused before parsing: ";
+    const std::string tooManyAttributes = refused + "an element carries more than 256 attributes";
+    const std::string tooManyItems =
+        refused + "it holds more than 100000 elements, attributes and other markup items";
+    const std::string defaults = "<!DOCTYPE r [<!ATTLIST e" + repeated(" d CDATA 'x'", 200) + ">]>";
+    const struct {
+        std::string document;
+        std::string refusal;  // empty: the document parses
+    } cases[] = {
+        {"<r><g>" + element(256) + "</g></r>", ""},
+        {"<r><g>" + element(257) + "</g></r>", tooManyAttributes},
+        {"<r><g>" + element(50000, "xmlns:p") + "</g></r>", tooManyAttributes},
+        {"<r><g>" + repeated("<k/>", 99998) + "</g></r>", ""},
+        {"<r><g>" + repeated("<k/>", 99999) + "</g></r>", tooManyItems},
+        {"<r><g>" + repeated("<k a='&amp;'><!--c--><?p?><![CDATA[x]]></k>", 19999) + "</g></r>", ""},
+        {"<r><g>" + repeated("<k a='&amp;'><!--c--><?p?><![CDATA[x]]></k>", 20000) + "</g></r>", tooManyItems},
+        {"<!DOCTYPE r [<!ENTITY x 'v'>]><r><g>" + repeated("<k>&x;</k>", 50000) + "</g></r>", tooManyItems},
+        {defaults + "<r><g>" + element(57) + "</g></r>", tooManyAttributes},
+        {"<!DOCTYPE r [<!ENTITY x \"" + element(3000) + "\">]><r><g><k>&x;</k></g></r>",
+         refused + "its internal DTD subset is larger than 16384 bytes"},
+        {"<!DOCTYPE r [<!ENTITY % p \"<!ATTLIST e d CDATA 'x'>\"> %p;]><r/>",
+         refused + "its internal DTD subset uses parameter entities"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.document.substr(0, 80));
+        LogCapture log;
+        EXPECT_EQ(each.refusal.empty(), XmlConfigParser::readFromMemory(each.document, values, sensitive));
+        EXPECT_EQ(each.refusal.empty() ? 0u : 1u, log.count(each.refusal.empty() ? refused : each.refusal, 3));
+    }
+}
+
 TEST_F(XmlLibraryTest, InvalidUtf8IsRefusedWithoutQuotingItsBytes) {
     LogCapture log;
     EXPECT_FALSE(XmlConfigParser::readFromMemory("<r><g><ConnectionPassword>pa\xc3\x28ss</ConnectionPassword></g></r>",

@@ -112,6 +112,10 @@ bool needsEscaping(const std::wstring& key, const std::wstring& value) {
 // parser's limits on one attribute value and on a whole document.
 constexpr std::size_t MAX_SETTINGS_DOCUMENT_BYTES = 10000000;
 static_assert(MAX_SETTINGS_DOCUMENT_BYTES <= XmlLibrary::MAX_DOCUMENT_BYTES, "the settings document must be readable");
+// Each entry is one element with up to three attributes, beside the
+// declaration and the root element: at most this many entries stay within
+// the markup items the parser reads.
+constexpr std::size_t MAX_ENTRIES = (XmlLibrary::MAX_MARKUP_ITEMS - 2) / 4;
 // The declaration and the root element of the settings document.
 constexpr std::size_t DOCUMENT_OVERHEAD_BYTES = 128;
 // One entry line without its key and value:
@@ -430,6 +434,8 @@ bool LocalFileConfigStore::putValue(const std::wstring& key, const std::wstring&
     const std::size_t added = entryBytes(found == values.end() ? key : found->first, value);
     if (key.empty()) {
         refusal = "the key is empty";
+    } else if (found == values.end() && values.size() >= MAX_ENTRIES) {
+        refusal = "the settings file holds the " + std::to_string(MAX_ENTRIES) + " entries it can be read back with";
     } else if (DOCUMENT_OVERHEAD_BYTES + valuesDocumentBytes - replaced + added > MAX_SETTINGS_DOCUMENT_BYTES) {
         refusal = "the settings file would grow beyond the " + std::to_string(MAX_SETTINGS_DOCUMENT_BYTES) +
                   " bytes it can be read back from";

@@ -211,6 +211,9 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
     xmlTextWriterStartElement(writer.get(), BAD_CAST "CachedConfig");
     // At most how far into the document the next entry starts.
     std::size_t offset = DOCUMENT_OVERHEAD_BYTES;
+    // Markup items for the parser's limit: the declaration, the two outer
+    // elements, then one per entry or four per escaped one.
+    std::size_t items = 3;
     for (const auto& entry : configMap) {
         const std::size_t nameBytes = XmlSafeText::documentBytes(entry.first, false);
         std::size_t entryBytes = ENTRY_OVERHEAD_BYTES + 2 * nameBytes + XmlSafeText::documentBytes(entry.second, false);
@@ -232,16 +235,17 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
         }
         writeEntry(writer.get(), entry.first, entry.second, escaped);
         offset += escaped ? ENTRY_OVERHEAD_BYTES + keyBytes + valueBytes : entryBytes;
+        items += escaped ? 4 : 1;
     }
     xmlTextWriterEndElement(writer.get());
     xmlTextWriterEndElement(writer.get());
     xmlTextWriterEndDocument(writer.get());
     writer.reset();  // flushes what is left into the buffer
     const std::size_t length = static_cast<std::size_t>(xmlBufferLength(buffer.get()));
-    if (length > XmlLibrary::MAX_DOCUMENT_BYTES) {
+    if (length > XmlLibrary::MAX_DOCUMENT_BYTES || items > XmlLibrary::MAX_MARKUP_ITEMS) {
         ZVF_LOG(logger, 2,
-                "The cached configuration document of " + std::to_string(length) +
-                    " bytes would not be read back and is not written");
+                "The cached configuration document of " + std::to_string(length) + " bytes and " +
+                    std::to_string(items) + " markup items would not be read back and is not written");
         return false;
     }
     out.assign(text(xmlBufferContent(buffer.get())), length);

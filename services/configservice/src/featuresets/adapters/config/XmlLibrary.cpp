@@ -21,6 +21,187 @@ struct ParserContextFreer {
     }
 };
 
+bool startsWith(const char* at, const char* end, const char* prefix) {
+    const std::size_t length = std::strlen(prefix);
+    return static_cast<std::size_t>(end - at) >= length && std::memcmp(at, prefix, length) == 0;
+}
+
+// Just past the first occurrence of terminator at or after from, or end.
+const char* pastNext(const char* from, const char* end, const char* terminator) {
+    const std::size_t length = std::strlen(terminator);
+    for (const char* at = from; at != end; ++at) {
+        at = static_cast<const char*>(std::memchr(at, terminator[0], static_cast<std::size_t>(end - at)));
+        if (at == nullptr) {
+            break;
+        }
+        if (startsWith(at, end, terminator)) {
+            return at + length;
+        }
+    }
+    return end;
+}
+
+// Whether the '&' at amp starts a reference to a declared entity (which
+// becomes a node of its own), rather than a character reference or one of
+// the five predefined entities.
+bool isEntityReference(const char* amp, const char* end) {
+    const char* name = amp + 1;
+    if (name == end || *name == '#') {
+        return false;
+    }
+    for (const char* predefined : {"lt;", "gt;", "amp;", "apos;", "quot;"}) {
+        if (startsWith(name, end, predefined)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads the markup construct that starts at from (just past its '<') up to
+// its closing '>', skipping quoted values; counts the quoted values and the
+// entity references inside them. Returns the position past the '>'.
+const char* scanTag(const char* from, const char* end, std::size_t& quoted, std::size_t& references) {
+    for (const char* at = from; at != end; ++at) {
+        if (*at == '>') {
+            return at + 1;
+        }
+        if (*at != '"' && *at != '\'') {
+            continue;
+        }
+        const char* close = static_cast<const char*>(std::memchr(at + 1, *at, static_cast<std::size_t>(end - at - 1)));
+        const char* valueEnd = close == nullptr ? end : close;
+        for (const char* amp = at + 1; amp != valueEnd; ++amp) {
+            amp = static_cast<const char*>(std::memchr(amp, '&', static_cast<std::size_t>(valueEnd - amp)));
+            if (amp == nullptr) {
+                break;
+            }
+            if (isEntityReference(amp, valueEnd)) {
+                ++references;
+            }
+        }
+        ++quoted;
+        if (close == nullptr) {
+            return end;
+        }
+        at = close;
+    }
+    return end;
+}
+
+// Reads a DOCTYPE declaration from just past "<!DOCTYPE". Adds the default
+// values its ATTLIST declarations give to defaults. Returns the position
+// past the declaration, or null with the reason of a refusal.
+const char* scanDoctype(const char* from, const char* end, std::size_t& defaults, std::string& refusal) {
+    const char* at = from;
+    // The name and external identifier, up to the subset or the end.
+    for (; at != end && *at != '[' && *at != '>'; ++at) {
+        if (*at == '"' || *at == '\'') {
+            const char* close =
+                static_cast<const char*>(std::memchr(at + 1, *at, static_cast<std::size_t>(end - at - 1)));
+            if (close == nullptr) {
+                return end;
+            }
+            at = close;
+        }
+    }
+    if (at == end || *at == '>') {
+        return at == end ? end : at + 1;
+    }
+    const char* subset = ++at;
+    while (at != end && *at != ']') {
+        if (static_cast<std::size_t>(at - subset) > XmlLibrary::MAX_INTERNAL_SUBSET_BYTES) {
+            refusal = "its internal DTD subset is larger than " +
+                      std::to_string(XmlLibrary::MAX_INTERNAL_SUBSET_BYTES) + " bytes";
+            return nullptr;
+        }
+        if (startsWith(at, end, "<!--")) {
+            at = pastNext(at + 4, end, "-->");
+        } else if (startsWith(at, end, "<?")) {
+            at = pastNext(at + 2, end, "?>");
+        } else if (*at == '<') {
+            const bool attributeList = startsWith(at, end, "<!ATTLIST");
+            std::size_t quoted = 0;
+            std::size_t references = 0;
+            const char* declarationEnd = scanTag(at + 1, end, quoted, references);
+            if (std::memchr(at, '%', static_cast<std::size_t>(declarationEnd - at)) != nullptr) {
+                refusal = "its internal DTD subset uses parameter entities";
+                return nullptr;
+            }
+            if (attributeList) {
+                defaults += quoted;
+            }
+            at = declarationEnd;
+        } else if (*at == '%') {
+            refusal = "its internal DTD subset uses parameter entities";
+            return nullptr;
+        } else {
+            ++at;
+        }
+    }
+    if (at != end && static_cast<std::size_t>(at - subset) > XmlLibrary::MAX_INTERNAL_SUBSET_BYTES) {
+        refusal = "its internal DTD subset is larger than " + std::to_string(XmlLibrary::MAX_INTERNAL_SUBSET_BYTES) +
+                  " bytes";
+        return nullptr;
+    }
+    return pastNext(at, end, ">");
+}
+
+// One linear pass over the document, counting what makes libxml2 slow
+// (see XmlLibrary). Empty when the document may be parsed, else the reason
+// of the refusal. Errs on the side of counting too much: the parser
+// refuses a malformed document anyway.
+std::string checkShape(const char* data, std::size_t length) {
+    const char* at = data;
+    const char* const end = data + length;
+    std::size_t items = 0;
+    std::size_t defaults = 0;  // attribute defaults a DTD may add to any element
+    std::string refusal;
+    while (at != end) {
+        const char* next = at;
+        while (next != end && *next != '<' && *next != '&') {
+            ++next;
+        }
+        if (next == end) {
+            break;
+        }
+        at = next;
+        if (*at == '&') {
+            items += isEntityReference(at, end) ? 1 : 0;
+            ++at;
+        } else if (startsWith(at, end, "<!--")) {
+            at = pastNext(at + 4, end, "-->");
+            ++items;
+        } else if (startsWith(at, end, "<![CDATA[")) {
+            at = pastNext(at + 9, end, "]]>");
+            ++items;
+        } else if (startsWith(at, end, "<?")) {
+            at = pastNext(at + 2, end, "?>");
+            ++items;
+        } else if (startsWith(at, end, "<!DOCTYPE")) {
+            at = scanDoctype(at + 9, end, defaults, refusal);
+            if (at == nullptr) {
+                return refusal;
+            }
+        } else if (startsWith(at, end, "</")) {
+            at = pastNext(at + 2, end, ">");
+        } else {
+            std::size_t attributes = 0;
+            std::size_t references = 0;
+            at = scanTag(at + 1, end, attributes, references);
+            if (attributes + defaults > XmlLibrary::MAX_ATTRIBUTES_PER_ELEMENT) {
+                return "an element carries more than " + std::to_string(XmlLibrary::MAX_ATTRIBUTES_PER_ELEMENT) +
+                       " attributes";
+            }
+            items += 1 + attributes + defaults + references;
+        }
+        if (items > XmlLibrary::MAX_MARKUP_ITEMS) {
+            return "it holds more than " + std::to_string(XmlLibrary::MAX_MARKUP_ITEMS) +
+                   " elements, attributes and other markup items";
+        }
+    }
+    return std::string();
+}
+
 void logTooLarge(ZVFLogger* logger, std::size_t length) {
     ZVF_LOG(logger, 3,
             "XML document of " + std::to_string(length) + " bytes exceeds the limit of " +
@@ -41,6 +222,11 @@ xmlDocPtr XmlLibrary::readMemory(ZVFLogger* logger, const char* data, std::size_
     }
     if (length > MAX_DOCUMENT_BYTES) {
         logTooLarge(logger, length);
+        return nullptr;
+    }
+    const std::string refusal = checkShape(data, length);
+    if (!refusal.empty()) {
+        ZVF_LOG(logger, 3, "XML document refused before parsing: " + refusal);
         return nullptr;
     }
     // A context of our own, so that nothing of one parse (options, state)

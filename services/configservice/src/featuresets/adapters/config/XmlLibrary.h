@@ -18,6 +18,17 @@ namespace ZVFUnified {
 // libxml2's own depth, entity-amplification and node-size limits stay on
 // (no XML_PARSE_HUGE), and documents above MAX_DOCUMENT_BYTES are refused
 // before parsing. Errors go to the caller's logger (XmlErrorScope).
+//
+// Parse time must stay bounded for any document up to that size, and
+// libxml2 (2.9) is not linear in every shape of input: the attributes of one
+// element cost time quadratic in their number (uniqueness check, appending
+// to the attribute list), and so do many distinct names (its dictionary).
+// So a linear scan refuses, before libxml2 sees them, documents with an
+// element of more than MAX_ATTRIBUTES_PER_ELEMENT attributes (those a DTD
+// defaults included), with more than MAX_MARKUP_ITEMS elements, attributes
+// and other markup items, or with an internal DTD subset that is large
+// (MAX_INTERNAL_SUBSET_BYTES, which bounds what entities can hide) or uses
+// parameter entities (which could hide attribute defaults).
 // Stateless apart from the one-time initialisation; thread-safe.
 class XmlLibrary {
 public:
@@ -27,6 +38,13 @@ public:
     // documents are a few hundred kilobytes at most; the bound keeps memory
     // and time of a parse proportional to sane input.
     static constexpr std::size_t MAX_DOCUMENT_BYTES = 32u * 1024u * 1024u;
+    // Attributes one element may carry, explicit and defaulted.
+    static constexpr std::size_t MAX_ATTRIBUTES_PER_ELEMENT = 256;
+    // Start tags, attributes, comments, processing instructions, CDATA
+    // sections and entity references one document may hold.
+    static constexpr std::size_t MAX_MARKUP_ITEMS = 100000;
+    // Size of the internal DTD subset.
+    static constexpr std::size_t MAX_INTERNAL_SUBSET_BYTES = 16 * 1024;
     // Parser options of every read.
     static constexpr int PARSE_OPTIONS = XML_PARSE_NONET;
 
@@ -35,8 +53,8 @@ public:
 
     // Parses length bytes at data (like xmlReadMemory with the safe
     // options); url names the document in libxml2's messages. Null when the
-    // bytes do not form a document or are too many; the reason is logged at
-    // level 3 to logger.
+    // bytes do not form a document, are too many or have a shape refused
+    // above; the reason is logged at level 3 to logger.
     static xmlDocPtr readMemory(ZVFLogger* logger, const char* data, std::size_t length, const char* url);
     // Parses the text up to its first NUL byte (like xmlParseDoc with the
     // safe options).
