@@ -4,7 +4,8 @@
 # fails. Nothing is downloaded at build time.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-dev libxml2-dev libssl-dev libgtest-dev libbenchmark-dev pkg-config)
+packages=(cmake ninja-build g++ clang libclang-rt-dev libxml2-dev libssl-dev libgtest-dev libbenchmark-dev pkg-config
+          libcli11-dev nlohmann-json3-dev libedit-dev)
 
 missing=()
 for p in "${packages[@]}"; do
