@@ -273,7 +273,9 @@ bool writeAtomically(const std::string& path, const unsigned char* data, std::si
 // hold exactly 32 bytes.
 bool loadKeyFile(const std::string& keyPath, KeyMaterial& key) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int fd = ::open(keyPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // Never waits on a FIFO in place of the key file: it is opened
+        // without blocking and refused below as not a regular file.
+        int fd = ::open(keyPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 && errno == ENOENT) {
             // First use: make a key and publish it with link(), which never
             // replaces a key file another process created meanwhile.
@@ -460,7 +462,9 @@ bool EncryptFileUtils::writeDataToFile(const std::string& path, const zvf::Secur
 
 bool EncryptFileUtils::readDataFromFile(const std::string& path, zvf::SecureString& data,
                                         FileCategoryType::FileCategory category) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking, so that a FIFO in place of the file cannot
+    // hang the caller; anything but a regular file is refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         logFailure(errno == ENOENT ? 5 : 3, "cannot open", path, errno);
         return false;

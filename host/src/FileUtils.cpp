@@ -76,7 +76,9 @@ int copyAndRemove(const std::string& from, const std::string& to) {
     if (!FileUtils::readFile(from, bytes)) {
         return errno != 0 ? errno : EIO;
     }
-    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A FIFO or a symbolic link in place of the target is neither waited on
+    // nor written through.
+    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0600);
     if (fd < 0) {
         return errno;
     }
@@ -208,21 +210,37 @@ void FileUtils::getFilesFromDirectory(const std::string& directory, const std::s
     out.insert(out.end(), found.begin(), found.end());
 }
 
+bool FileUtils::isRegularFile(const std::string& path) {
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool FileUtils::readFile(const std::string& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::size_t size = 0;
+    return readFile(path, out, static_cast<std::size_t>(-1), size);
+}
+
+bool FileUtils::readFile(const std::string& path, std::string& out, std::size_t maxBytes, std::size_t& fileSize) {
+    // Opened without blocking, so that a FIFO without a writer cannot hang
+    // the caller; the descriptor is then checked to be a regular file.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        ZVFLog(logger, 3, __FILE__, __LINE__, __func__,
+               "refused to read what is not a regular file: " + ZVFLogger_replacePIIData(path));
         errno = EINVAL;
         return false;
     }
+    fileSize = static_cast<std::size_t>(info.st_size);
     std::string bytes;
     char buffer[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof(buffer));
+    while (bytes.size() < maxBytes) {
+        const std::size_t wanted = std::min(sizeof(buffer), maxBytes - bytes.size());
+        ssize_t got = ::read(fd, buffer, wanted);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

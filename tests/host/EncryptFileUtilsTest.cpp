@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "HostTest.h"
+#include "logging/LogCapture.h"
 #include "zvf/SecureStringReader.h"
 
 using zvf::SecureString;
@@ -179,6 +180,23 @@ TEST_F(EncryptFileUtilsTest, LooserOrLinkedKeyFileIsRefused) {
     std::filesystem::create_symlink(looseKey, linked + "/nuvrix-storage.key");
     setenv("NUVRIX_LOCAL_APP_DIR", linked.c_str(), 1);
     EXPECT_FALSE(write(path(), "v"));
+}
+
+TEST_F(EncryptFileUtilsTest, FifoInPlaceOfTheFileOrTheKeyFileIsRefusedWithoutWaiting) {
+    LogCapture log;
+    ASSERT_EQ(0, ::mkfifo(path().c_str(), 0600));
+    EXPECT_FALSE(readBack());
+    EXPECT_TRUE(log.contains("not a regular file: " + path(), 3));
+    // The next write replaces it.
+    ASSERT_TRUE(write(path(), "secret=42"));
+    EXPECT_EQ("secret=42", readBack());
+
+    const std::string fifoLocal = temp->file("fifo-local");
+    std::filesystem::create_directories(fifoLocal);
+    ASSERT_EQ(0, ::mkfifo((fifoLocal + "/nuvrix-storage.key").c_str(), 0600));
+    setenv("NUVRIX_LOCAL_APP_DIR", fifoLocal.c_str(), 1);
+    EXPECT_FALSE(write(path(), "v"));
+    EXPECT_TRUE(log.contains("refused the storage key file (not a regular file) " + fifoLocal + "/nuvrix-storage.key", 2));
 }
 
 TEST_F(EncryptFileUtilsTest, StrayTemporaryKeepsOldContentAndIsRemovedByTheNextWrite) {

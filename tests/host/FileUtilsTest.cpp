@@ -11,6 +11,7 @@
 
 #include "PTKCoreUtils/FstreamUtils.h"
 #include "TempDir.h"
+#include "logging/LogCapture.h"
 
 using PTKCoreUtils::FileUtils;
 
@@ -139,4 +140,15 @@ TEST(FileUtilsTest, PathPiecesAndStreams) {
     EXPECT_EQ("line", word);
     std::ifstream missing;
     EXPECT_FALSE(PTKCoreUtils::FstreamUtils::open(missing, dir.file("none"), std::ios::binary));
+}
+
+TEST(FileUtilsTest, OnlyRegularFilesAreReadAndAFifoIsNeverWaitedOn) {
+    nuvrixtest::TempDir temp;
+    const std::string fifo = temp.file("fifo");
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    LogCapture log;
+    std::string bytes = "unchanged";
+    EXPECT_FALSE(FileUtils::readFile(fifo, bytes));
+    EXPECT_EQ("unchanged", bytes);
+    EXPECT_TRUE(log.contains("refused to read what is not a regular file: " + fifo, 3));
 }

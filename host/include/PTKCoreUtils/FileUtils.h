@@ -1,6 +1,7 @@
 #ifndef PTKCOREUTILS_FILEUTILS_H
 #define PTKCOREUTILS_FILEUTILS_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,15 @@ public:
     // ("cached*.dat"); an empty pattern matches every file.
     static void getFilesFromDirectory(const std::string& directory, const std::string& pattern,
                                       std::vector<std::string>& out);
-    // The whole file as bytes; false when it cannot be read.
+    // Whether path names a regular file (symbolic links followed).
+    static bool isRegularFile(const std::string& path);
+    // The whole file as bytes; false when it cannot be read. Only regular
+    // files are read: anything else (a FIFO, a device, a directory) is
+    // refused with a log line and errno EINVAL, without ever waiting on it.
     static bool readFile(const std::string& path, std::string& out);
+    // The first maxBytes bytes of the file (all of it when it is shorter),
+    // and in fileSize its whole size; refuses what readFile refuses.
+    static bool readFile(const std::string& path, std::string& out, std::size_t maxBytes, std::size_t& fileSize);
 };
 
 }  // namespace PTKCoreUtils

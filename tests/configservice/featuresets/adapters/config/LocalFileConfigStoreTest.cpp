@@ -1,6 +1,7 @@
 #include "LocalFileConfigStore.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <iterator>
@@ -322,6 +323,16 @@ TEST_F(LocalFileConfigStoreTest, InvalidPlainDefaultsFileIsMovedAsideAndLogged) 
     EXPECT_TRUE(again.contains("Read config FAILED, config file doesn't exist: " + resourcesDir +
                                    "/nuvrix-config-defaults.xml",
                                3));
+}
+
+TEST_F(LocalFileConfigStoreTest, FifoInPlaceOfThePlainFileIsRefusedWithoutWaitingAndStaysInPlace) {
+    const std::string path = resourcesDir + "/nuvrix-config-defaults.xml";
+    ASSERT_EQ(0, ::mkfifo(path.c_str(), 0600));
+    LogCapture log;
+    EXPECT_TRUE(defaultsStore()->getKeys().empty());
+    EXPECT_TRUE(log.contains("Read config FAILED, config file is not a regular file: " + path, 3));
+    EXPECT_FALSE(log.contains("Error Invalid XML syntax detected"));
+    EXPECT_FALSE(std::filesystem::exists(resourcesDir + "/nuvrix-config-defaults-backup.xml"));
 }
 
 TEST_F(LocalFileConfigStoreTest, UnreadableOrInvalidEncryptedFileLeavesTheStoreEmptyAndTheFileInPlace) {

@@ -1,7 +1,6 @@
 #include "LocalFileConfigStore.h"
 
 #include <algorithm>
-#include <fstream>
 #include <utility>
 
 #include <libxml/xmlwriter.h>
@@ -79,20 +78,10 @@ std::string invalidNameFor(const std::string& fileName) {
 // The first limit bytes of the file and its whole size.
 std::string readForLog(const std::string& path, std::size_t limit, std::size_t& size) {
     size = 0;
-    std::ifstream stream(path, std::ios::in | std::ios::binary);
-    if (!stream.is_open()) {
+    std::string content;
+    if (!PTKCoreUtils::FileUtils::readFile(path, content, limit, size)) {
         return std::string();
     }
-    stream.seekg(0, std::ios::end);
-    const std::streamoff end = stream.tellg();
-    if (end <= 0) {
-        return std::string();
-    }
-    size = static_cast<std::size_t>(end);
-    stream.seekg(0, std::ios::beg);
-    std::string content(std::min(size, limit), '\0');
-    stream.read(&content[0], static_cast<std::streamsize>(content.size()));
-    content.resize(static_cast<std::size_t>(std::max<std::streamsize>(stream.gcount(), 0)));
     return content;
 }
 
@@ -266,6 +255,11 @@ bool LocalFileConfigStore::readFromFile() {
         ZVF_LOG(logger, 3,
                 L"Read config FAILED, config file doesn't exist: " +
                     PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(path)));
+        return false;
+    }
+    // A FIFO or device in place of the file is neither read nor moved aside.
+    if (!PTKCoreUtils::FileUtils::isRegularFile(path)) {
+        ZVF_LOG(logger, 3, "Read config FAILED, config file is not a regular file: " + ZVFLogger_replacePIIData(path));
         return false;
     }
     std::shared_ptr<xmlDoc> doc(XmlLibrary::readFile(logger, path), XmlDocFreer());

@@ -85,7 +85,8 @@ public:
     // copy while the settings file is broken.
     void backupConfigFile();
     // Reads the plain XML file; an invalid one is moved aside. False only
-    // when the file does not exist.
+    // when the file does not exist or is not a regular file (a FIFO is
+    // never waited on).
     bool readFromFile();
     // Reads the file through encrypted storage. False when it cannot be read.
     bool readFromEncryptedFile();

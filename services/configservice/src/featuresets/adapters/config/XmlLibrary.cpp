@@ -1,10 +1,10 @@
 #include "XmlLibrary.h"
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 
+#include "PTKCoreUtils/FileUtils.h"
 #include "XmlErrorScope.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/SecureStringUtils.h"
@@ -247,28 +247,20 @@ xmlDocPtr XmlLibrary::readDoc(ZVFLogger* logger, const char* text) {
 }
 
 xmlDocPtr XmlLibrary::readFile(ZVFLogger* logger, const std::string& path) {
-    std::ifstream stream(path, std::ios::in | std::ios::binary);
-    if (!stream.is_open()) {
+    std::string text;
+    std::size_t size = 0;
+    // Reads regular files only, and never waits on a FIFO.
+    if (!PTKCoreUtils::FileUtils::readFile(path, text, MAX_DOCUMENT_BYTES, size)) {
         XmlErrorScope errors(logger);
         ZVF_LOG(logger, 3, "Unable to open XML file " + ZVFLogger_replacePIIData(path));
         return nullptr;
     }
-    stream.seekg(0, std::ios::end);
-    const std::streamoff size = stream.tellg();
-    if (size < 0) {
-        return nullptr;
+    xmlDocPtr doc = nullptr;
+    if (size > MAX_DOCUMENT_BYTES) {
+        logTooLarge(logger, size);
+    } else {
+        doc = readMemory(logger, text.data(), text.size(), path.c_str());
     }
-    if (static_cast<std::size_t>(size) > MAX_DOCUMENT_BYTES) {
-        logTooLarge(logger, static_cast<std::size_t>(size));
-        return nullptr;
-    }
-    stream.seekg(0, std::ios::beg);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !stream.read(&text[0], size)) {
-        zvf::SecureStringUtils::ZVFZeroString(text);
-        return nullptr;
-    }
-    xmlDocPtr doc = readMemory(logger, text.data(), text.size(), path.c_str());
     // Configuration files can hold secrets.
     zvf::SecureStringUtils::ZVFZeroString(text);
     return doc;

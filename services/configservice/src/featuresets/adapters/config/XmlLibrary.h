@@ -60,7 +60,8 @@ public:
     // safe options).
     static xmlDocPtr readDoc(ZVFLogger* logger, const char* text);
     // Parses the file at path, which is read as bytes first (like
-    // xmlReadFile with the safe options, but never decompressing it).
+    // xmlReadFile with the safe options, but never decompressing it). Only a
+    // regular file is read; a FIFO is never waited on.
     static xmlDocPtr readFile(ZVFLogger* logger, const std::string& path);
 };
 
