@@ -1,6 +1,7 @@
 #include "commands/WatchList.h"
 
 #include <algorithm>
+#include <exception>
 #include <functional>
 
 #include "BusinessObjectProperties.h"
@@ -55,18 +56,24 @@ bool WatchList::add(ZVFUnified::ConfigService& service, const std::string& reque
                        std::function<nlohmann::json(ConfigValue&)> read) {
         const bool hide = secret && carriesValue(property);
         watch.connections.push_back(notifier->connect([weakValue, out, key, property, read, hide] {
-            std::shared_ptr<ConfigValue> changed = weakValue.lock();
-            if (!changed) {
-                return;
+            // Called by the plug-in's notifier: nothing may be thrown back
+            // into it.
+            try {
+                std::shared_ptr<ConfigValue> changed = weakValue.lock();
+                if (!changed) {
+                    return;
+                }
+                nlohmann::json now = read(*changed);
+                if (hide) {
+                    now = PTKCoreUtils::toString(ZVFUnified::ConfigStoreConstants::VALUE_HIDDEN);
+                }
+                const nlohmann::json event = {{"watch", key}, {"property", property}, {"now", now}};
+                out->result(event, [&](const nlohmann::json&) {
+                    return "watch " + key + ": " + property + " -> " + shown(now);
+                });
+            } catch (const std::exception& e) {
+                out->error("watch " + key + ": " + e.what());
             }
-            nlohmann::json now = read(*changed);
-            if (hide) {
-                now = PTKCoreUtils::toString(ZVFUnified::ConfigStoreConstants::VALUE_HIDDEN);
-            }
-            const nlohmann::json event = {{"watch", key}, {"property", property}, {"now", now}};
-            out->result(event, [&](const nlohmann::json&) {
-                return "watch " + key + ": " + property + " -> " + shown(now);
-            });
         }));
     };
 #define NUVRIX_CONFIG_WATCH_PROPERTY(Name, Type) \
