@@ -5,6 +5,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +44,10 @@ const std::size_t kChunk = 1 << 20;
 
 const char kKeyFileName[] = "nuvrix-storage.key";
 const char kTempMarker[] = ".tmp-";
+// Beside the key file: keys retired by a re-keying, and unusable key files
+// moved out of the way.
+const char kRetiredMarker[] = ".retired-";
+const char kUnusableMarker[] = ".unusable-";
 
 std::atomic<bool> durableWrites{true};
 
@@ -174,23 +179,111 @@ std::string directoryOf(const std::string& path) {
     return directory.empty() ? std::string(".") : directory;
 }
 
-// A temporary name beside target: ".<name>.tmp-<16 hex digits>".
-bool temporaryName(const std::string& target, std::string& out) {
+std::string hexOf(const unsigned char* bytes, std::size_t size) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += kHex[bytes[i] >> 4];
+        text += kHex[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+// Sixteen random hexadecimal digits.
+bool randomSuffix(std::string& out) {
     unsigned char random[8];
     if (RAND_bytes(random, sizeof(random)) != 1) {
         return false;
     }
-    static const char kHex[] = "0123456789abcdef";
+    out = hexOf(random, sizeof(random));
+    return true;
+}
+
+// A temporary name beside target: ".<name>.tmp-<16 hex digits>".
+bool temporaryName(const std::string& target, std::string& out) {
     std::string suffix;
-    for (unsigned char byte : random) {
-        suffix += kHex[byte >> 4];
-        suffix += kHex[byte & 0x0F];
+    if (!randomSuffix(suffix)) {
+        return false;
     }
     out = directoryOf(target) + "/." + PTKCoreUtils::FileUtils::getFileName(target) + kTempMarker + suffix;
     return true;
 }
 
-// Removes what an interrupted write of target left behind.
+// A temporary file beside its target: ".<name>.tmp-<16 hex digits>". Its
+// writer holds an exclusive flock on it for as long as it exists under that
+// name, which is how a writer in another process tells a live temporary
+// from the leftover of an interrupted write. The destructor removes the
+// file unless it was published, then closes it (releasing the lock).
+struct TemporaryFile {
+    int fd = -1;
+    std::string path;
+    bool published = false;
+
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (fd >= 0) {
+            if (!published) {
+                ::unlink(path.c_str());
+            }
+            ::close(fd);
+        }
+    }
+};
+
+// Closes a file descriptor when it goes away.
+struct Descriptor {
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int fd;
+};
+
+int lockExclusively(int fd, bool wait) {
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB));
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+// Creates and locks a new temporary file for target. A cleaner in another
+// process may remove the file between its creation and the lock; then it is
+// unlinked by the time the lock is held, and another name is tried.
+bool createTemporary(const std::string& target, mode_t mode, TemporaryFile& out) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!temporaryName(target, out.path)) {
+            errno = EIO;
+            return false;
+        }
+        out.fd = ::open(out.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (out.fd < 0) {
+            return false;
+        }
+        // Where file locks are not supported the file goes unlocked, and no
+        // cleaner there can lock and remove it either.
+        lockExclusively(out.fd, true);
+        struct stat info;
+        if (::fstat(out.fd, &info) == 0 && info.st_nlink > 0) {
+            return true;
+        }
+        ::close(out.fd);
+        out.fd = -1;
+    }
+    errno = EAGAIN;
+    return false;
+}
+
+// Removes the temporary files of target that no live writer owns: those
+// left by a write that was interrupted (a crash, a kill). A temporary whose
+// lock is held belongs to a write in progress, here or in another process,
+// and is left alone.
 void removeStrayTemporaries(const std::string& target) {
     const std::string directory = directoryOf(target);
     const std::string prefix = "." + PTKCoreUtils::FileUtils::getFileName(target) + kTempMarker;
@@ -198,67 +291,73 @@ void removeStrayTemporaries(const std::string& target) {
     if (!dir) {
         return;
     }
-    std::vector<std::string> stray;
+    std::vector<std::string> candidates;
     while (struct dirent* entry = ::readdir(dir.get())) {
         const std::string name = entry->d_name;
         if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
-            stray.push_back(name);
+            candidates.push_back(name);
         }
     }
-    for (const std::string& name : stray) {
+    for (const std::string& name : candidates) {
         const std::string path = directory + "/" + name;
-        if (::unlink(path.c_str()) == 0) {
+        // Read-write: over NFS an exclusive lock needs a descriptor open
+        // for writing.
+        int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        if (lockExclusively(fd, false) == 0 && ::unlink(path.c_str()) == 0) {
             logFailure(4, "removed the leftover of an interrupted write:", path);
         }
+        ::close(fd);
     }
 }
 
 // Writes bytes to path atomically: a temporary file in the same directory,
 // written whole, flushed, closed, renamed over path, then the directory
 // flushed. Before the rename any failure removes the temporary file and
-// leaves path as it was. fsync is never retried: after a failed fsync the
-// kernel may have dropped the dirty pages, so a retry could report success
-// for data that never reached the disk.
+// leaves path as it was. The temporary stays locked until it has been
+// renamed (through a second descriptor, so that the first can be closed
+// and its result checked before the rename). fsync is never retried: after
+// a failed fsync the kernel may have dropped the dirty pages, so a retry
+// could report success for data that never reached the disk.
 bool writeAtomically(const std::string& path, const unsigned char* data, std::size_t size, bool durable,
                      mode_t mode) {
     const std::string directory = directoryOf(path);
-    std::string temporary;
-    if (!temporaryName(path, temporary)) {
-        logFailure(2, "no random bytes for a temporary name of", path);
-        return false;
-    }
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-    if (fd < 0) {
+    TemporaryFile temporary;
+    if (!createTemporary(path, mode, temporary)) {
         logFailure(2, "cannot create a temporary file for", path, errno);
         return false;
     }
     const char* step = nullptr;
-    if (::fchmod(fd, mode) != 0) {
+    if (::fchmod(temporary.fd, mode) != 0) {
         step = "cannot set the mode of the temporary file for";
-    } else if (!writeAll(fd, data, size)) {
+    } else if (!writeAll(temporary.fd, data, size)) {
         step = "cannot write the temporary file for";
-    } else if (durable && ::fsync(fd) != 0) {
+    } else if (durable && ::fsync(temporary.fd) != 0) {
         step = "cannot flush the temporary file for";
     }
-    int error = errno;
     if (step != nullptr) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        logFailure(2, step, path, error);
+        logFailure(2, step, path, errno);
         return false;
     }
-    if (::close(fd) != 0) {
-        error = errno;
-        ::unlink(temporary.c_str());
-        logFailure(2, "cannot close the temporary file for", path, error);
+    const int lockHolder = ::dup(temporary.fd);
+    if (lockHolder < 0) {
+        logFailure(2, "cannot close the temporary file for", path, errno);
         return false;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
-        ::unlink(temporary.c_str());
-        logFailure(2, "cannot move the new file into place:", path, error);
+    const int closed = ::close(temporary.fd);
+    const int closeError = errno;
+    temporary.fd = lockHolder;
+    if (closed != 0) {
+        logFailure(2, "cannot close the temporary file for", path, closeError);
         return false;
     }
+    if (::rename(temporary.path.c_str(), path.c_str()) != 0) {
+        logFailure(2, "cannot move the new file into place:", path, errno);
+        return false;
+    }
+    temporary.published = true;
     if (durable && !syncDirectory(directory)) {
         // The new content is in place; only its durability is in doubt.
         logFailure(2, "cannot flush the directory of", path, errno);
@@ -267,45 +366,106 @@ bool writeAtomically(const std::string& path, const unsigned char* data, std::si
     return true;
 }
 
+// An exclusive flock on a directory, held while the key file in it is
+// examined, created or replaced, so that two processes never replace each
+// other's new key. Released when the object goes away.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const std::string& directory)
+        : fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd >= 0) {
+            // Where directories cannot be locked, key handling goes on
+            // unlocked, as it did before.
+            lockExclusively(fd, true);
+        }
+    }
+    ~DirectoryLock() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+private:
+    int fd;
+};
+
+// Where a retired key with that id is kept: it still reads the files written
+// under it, while new files are written under the current key.
+std::string retiredKeyPath(const std::string& directory, const unsigned char* id) {
+    return directory + "/" + kKeyFileName + kRetiredMarker + hexOf(id, kKeyIdSize);
+}
+
+// Creates a fresh key file and publishes it with link(), which never
+// replaces a key file created meanwhile. The key exists under a temporary
+// name only while this writer holds the temporary's lock.
+bool createKeyFile(const std::string& keyPath) {
+    KeyMaterial fresh;
+    if (RAND_bytes(fresh.bytes, sizeof(fresh.bytes)) != 1) {
+        logFailure(2, "no random bytes for the storage key", keyPath);
+        return false;
+    }
+    TemporaryFile temporary;
+    if (!createTemporary(keyPath, 0600, temporary)) {
+        logFailure(2, "cannot create a temporary file for", keyPath, errno);
+        return false;
+    }
+    if (::fchmod(temporary.fd, 0600) != 0 || !writeAll(temporary.fd, fresh.bytes, sizeof(fresh.bytes)) ||
+        ::fsync(temporary.fd) != 0) {
+        logFailure(2, "cannot write the storage key file", keyPath, errno);
+        return false;
+    }
+    if (::link(temporary.path.c_str(), keyPath.c_str()) != 0) {
+        if (errno == EEXIST) {
+            return true;  // another writer's key; it is read back by the caller
+        }
+        logFailure(2, "cannot create the storage key file", keyPath, errno);
+        return false;
+    }
+    syncDirectory(directoryOf(keyPath));
+    logFailure(4, "created the storage key file", keyPath);
+    return true;
+}
+
+// Moves the key file at keyPath (open as fd) aside to target, first making
+// it readable by its owner only.
+bool moveKeyAside(int fd, const std::string& keyPath, const std::string& target) {
+    if (::fchmod(fd, 0600) != 0 || ::rename(keyPath.c_str(), target.c_str()) != 0) {
+        logFailure(2, "cannot move the storage key file aside", keyPath, errno);
+        return false;
+    }
+    syncDirectory(directoryOf(keyPath));
+    return true;
+}
+
 // Reads the key file, or creates it with fresh random bytes when it does not
-// exist. Refuses a key file that is not a regular file, is a symbolic link,
-// belongs to another user, is readable or writable by others, or does not
-// hold exactly 32 bytes.
+// exist. Refuses a key file that is not a regular file (a FIFO is never
+// waited on), is a symbolic link or belongs to another user. Recovers, with
+// a level-2 log line and without a user's help, from a key file that cannot
+// be trusted as it is:
+// - readable by others but written by its owner only (restored from a
+//   backup as 0644, say): the key may have been read, so new files are
+//   written under a fresh key; the old one is kept, mode 0600, as a retired
+//   key that still reads the files written under it;
+// - of the wrong size, or writable by others (so possibly planted): it is
+//   no usable key; it is moved aside, mode 0600, and a fresh key replaces
+//   it. Files written under it can no longer be read.
+// Stray temporaries of an interrupted key creation are removed first.
 bool loadKeyFile(const std::string& keyPath, KeyMaterial& key) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        // Never waits on a FIFO in place of the key file: it is opened
-        // without blocking and refused below as not a regular file.
+    const std::string directory = directoryOf(keyPath);
+    struct stat directoryInfo;
+    if (::stat(directory.c_str(), &directoryInfo) != 0 && !PTKCoreUtils::FileUtils::createDirectory(directory)) {
+        logFailure(2, "cannot create the directory of the storage key", keyPath);
+        return false;
+    }
+    DirectoryLock lock(directory);
+    removeStrayTemporaries(keyPath);
+    for (int attempt = 0; attempt < 4; ++attempt) {
         int fd = ::open(keyPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 && errno == ENOENT) {
-            // First use: make a key and publish it with link(), which never
-            // replaces a key file another process created meanwhile.
-            const std::string directory = directoryOf(keyPath);
-            if (!PTKCoreUtils::FileUtils::createDirectory(directory)) {
-                logFailure(2, "cannot create the directory of the storage key", keyPath);
+            if (!createKeyFile(keyPath)) {
                 return false;
-            }
-            KeyMaterial fresh;
-            if (RAND_bytes(fresh.bytes, sizeof(fresh.bytes)) != 1) {
-                logFailure(2, "no random bytes for the storage key", keyPath);
-                return false;
-            }
-            std::string temporary;
-            if (!temporaryName(keyPath, temporary)) {
-                return false;
-            }
-            if (!writeAtomically(temporary, fresh.bytes, sizeof(fresh.bytes), true, 0600)) {
-                return false;
-            }
-            const bool linked = ::link(temporary.c_str(), keyPath.c_str()) == 0;
-            const int error = errno;
-            ::unlink(temporary.c_str());
-            if (!linked && error != EEXIST) {
-                logFailure(2, "cannot create the storage key file", keyPath, error);
-                return false;
-            }
-            if (linked) {
-                syncDirectory(directory);
-                logFailure(4, "created the storage key file", keyPath);
             }
             continue;  // read it back through the checks below
         }
@@ -313,37 +473,85 @@ bool loadKeyFile(const std::string& keyPath, KeyMaterial& key) {
             logFailure(2, "cannot open the storage key file", keyPath, errno);
             return false;
         }
+        const Descriptor open(fd);
         struct stat info;
         const char* refusal = nullptr;
+        const char* unusable = nullptr;
         if (::fstat(fd, &info) != 0) {
             refusal = "cannot examine the storage key file";
         } else if (!S_ISREG(info.st_mode)) {
             refusal = "refused the storage key file (not a regular file)";
         } else if (info.st_uid != ::geteuid()) {
             refusal = "refused the storage key file (owned by another user)";
-        } else if ((info.st_mode & 077) != 0) {
-            refusal = "refused the storage key file (mode looser than 0600)";
         } else if (info.st_size != static_cast<off_t>(kKeySize)) {
-            refusal = "refused the storage key file (wrong size)";
+            unusable = "wrong size";
+        } else if ((info.st_mode & 022) != 0) {
+            unusable = "writable by others";
         }
         std::size_t got = 0;
-        if (refusal == nullptr && (!readAll(fd, key.bytes, kKeySize, got) || got != kKeySize)) {
+        if (refusal == nullptr && unusable == nullptr &&
+            (!readAll(fd, key.bytes, kKeySize, got) || got != kKeySize)) {
             refusal = "cannot read the storage key file";
         }
-        ::close(fd);
+        if (refusal == nullptr && unusable == nullptr && !computeKeyId(key)) {
+            refusal = "cannot compute the id of the storage key";
+        }
         if (refusal != nullptr) {
             OPENSSL_cleanse(key.bytes, sizeof(key.bytes));
             logFailure(2, refusal, keyPath);
             return false;
         }
-        if (!computeKeyId(key)) {
+        if (unusable != nullptr) {
+            std::string suffix;
+            const std::string aside = keyPath + kUnusableMarker;
+            if (!randomSuffix(suffix) || !moveKeyAside(fd, keyPath, aside + suffix)) {
+                return false;
+            }
+            logFailure(2,
+                       std::string("replaced the unusable storage key file (") + unusable +
+                           "); files written under it can no longer be read; it is kept as " +
+                           PTKCoreUtils::FileUtils::getFileName(aside + suffix) + ":",
+                       keyPath);
+            continue;
+        }
+        if ((info.st_mode & 077) != 0) {
+            const std::string retired = retiredKeyPath(directory, key.id);
             OPENSSL_cleanse(key.bytes, sizeof(key.bytes));
-            return false;
+            if (!moveKeyAside(fd, keyPath, retired)) {
+                return false;
+            }
+            logFailure(2,
+                       "re-keyed the storage: the key file was readable by others (mode looser than 0600); new files "
+                       "are written under a fresh key, and the old key, kept as " +
+                           PTKCoreUtils::FileUtils::getFileName(retired) + ", reads what was written under it:",
+                       keyPath);
+            continue;
         }
         return true;
     }
     logFailure(2, "cannot establish the storage key file", keyPath);
     return false;
+}
+
+// Reads the retired key with that id, kept by a re-keying, under the same
+// checks as the key file; false when there is none.
+bool loadRetiredKey(const std::string& path, const unsigned char* id, KeyMaterial& key) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info;
+    std::size_t got = 0;
+    const bool usable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+                        (info.st_mode & 077) == 0 && info.st_size == static_cast<off_t>(kKeySize) &&
+                        readAll(fd, key.bytes, kKeySize, got) && got == kKeySize && computeKeyId(key) &&
+                        std::memcmp(key.id, id, kKeyIdSize) == 0;
+    ::close(fd);
+    if (!usable) {
+        OPENSSL_cleanse(key.bytes, sizeof(key.bytes));
+        logFailure(3, "refused the retired storage key file", path);
+    }
+    return usable;
 }
 
 // The key to use now: the handed-over key, else the key of the current key
@@ -367,6 +575,28 @@ bool currentKey(KeyMaterial& key) {
     }
     store.byPath[keyPath] = loaded;
     key = loaded;
+    return true;
+}
+
+// The retired key with that id beside the current key file, when a
+// re-keying kept one (cached like the current key). Never with a handed-over
+// key.
+bool retiredKey(const unsigned char* id, KeyMaterial& key) {
+    KeyStore& store = keyStore();
+    std::lock_guard<std::mutex> guard(store.lock);
+    if (store.overridden) {
+        return false;
+    }
+    const std::string path = retiredKeyPath(PTKCoreUtils::FileUtils::getUserLocalAppDir(), id);
+    auto found = store.byPath.find(path);
+    if (found != store.byPath.end()) {
+        key = found->second;
+        return true;
+    }
+    if (!loadRetiredKey(path, id, key)) {
+        return false;
+    }
+    store.byPath[path] = key;
     return true;
 }
 
@@ -510,7 +740,7 @@ bool EncryptFileUtils::readDataFromFile(const std::string& path, zvf::SecureStri
         logFailure(2, "no storage key; not read:", path);
         return false;
     }
-    if (std::memcmp(header + 6, key.id, kKeyIdSize) != 0) {
+    if (std::memcmp(header + 6, key.id, kKeyIdSize) != 0 && !retiredKey(header + 6, key)) {
         logFailure(3, "encrypted file written under another key:", path);
         return false;
     }

@@ -1,9 +1,13 @@
 #include "zvf/storage/EncryptFileUtils.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -164,22 +168,58 @@ TEST_F(EncryptFileUtilsTest, FilesAndKeyFileAreMode0600) {
     EXPECT_EQ(32u, nuvrixtest::readFileBytes(fresh + "/nuvrix-storage.key").size());
 }
 
-TEST_F(EncryptFileUtilsTest, LooserOrLinkedKeyFileIsRefused) {
-    const std::string loose = temp->file("loose-local");
-    const std::string looseKey = loose + "/nuvrix-storage.key";
-    std::filesystem::create_directories(loose);
-    nuvrixtest::writeFileBytes(looseKey, std::string(32, 'k'));
-    ASSERT_EQ(0, ::chmod(looseKey.c_str(), 0644));
-    setenv("NUVRIX_LOCAL_APP_DIR", loose.c_str(), 1);
-    EXPECT_FALSE(write(path(), "v"));
-    EXPECT_FALSE(std::filesystem::exists(path()));
-    // A symbolic link in place of the key file is refused too.
+TEST_F(EncryptFileUtilsTest, LinkedKeyFileIsRefused) {
+    const std::string real = temp->file("real-local");
+    std::filesystem::create_directories(real);
+    nuvrixtest::writeFileBytes(real + "/nuvrix-storage.key", std::string(32, 'k'));
+    ASSERT_EQ(0, ::chmod((real + "/nuvrix-storage.key").c_str(), 0600));
     const std::string linked = temp->file("linked-local");
     std::filesystem::create_directories(linked);
-    ASSERT_EQ(0, ::chmod(looseKey.c_str(), 0600));
-    std::filesystem::create_symlink(looseKey, linked + "/nuvrix-storage.key");
+    std::filesystem::create_symlink(real + "/nuvrix-storage.key", linked + "/nuvrix-storage.key");
     setenv("NUVRIX_LOCAL_APP_DIR", linked.c_str(), 1);
     EXPECT_FALSE(write(path(), "v"));
+    EXPECT_FALSE(std::filesystem::exists(path()));
+}
+
+TEST_F(EncryptFileUtilsTest, DamagedKeyFileIsRecoveredWithoutHelpAndWithoutWeakeningTheKey) {
+    writeSmallFile();
+    const std::string good = nuvrixtest::readFileBytes(localAppDir + "/nuvrix-storage.key");
+    const struct {
+        const char* name;
+        std::string bytes;
+        mode_t mode;
+        bool oldFileRead;  // through the old key, kept as a retired key
+        std::string logged;
+    } cases[] = {
+        {"readable", good, 0644, true, "re-keyed the storage: the key file was readable by others"},
+        {"wrong-size", good.substr(0, 31), 0600, false, "replaced the unusable storage key file (wrong size)"},
+        {"writable", good, 0666, false, "replaced the unusable storage key file (writable by others)"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        const std::string local = temp->file(each.name);
+        const std::string key = local + "/nuvrix-storage.key";
+        std::filesystem::create_directories(local);
+        nuvrixtest::writeFileBytes(key, each.bytes);
+        ASSERT_EQ(0, ::chmod(key.c_str(), each.mode));
+        setenv("NUVRIX_LOCAL_APP_DIR", local.c_str(), 1);
+        LogCapture log;
+        EXPECT_EQ(each.oldFileRead ? std::optional<std::string>("secret=42") : std::nullopt, readBack());
+        EXPECT_EQ(1u, log.count(each.logged, 2));
+        // A fresh private key writes from now on.
+        EXPECT_EQ(0600u, modeOf(key));
+        EXPECT_EQ(32u, nuvrixtest::readFileBytes(key).size());
+        EXPECT_NE(good, nuvrixtest::readFileBytes(key));
+        const std::string fresh = configDir + "/" + each.name + ".dat";
+        ASSERT_TRUE(write(fresh, "new"));
+        EXPECT_EQ("new", readBack(kConfiguration, fresh));
+        // The old key is kept beside it, private.
+        std::vector<std::string> kept = namesIn(local);
+        kept.erase(std::find(kept.begin(), kept.end(), "nuvrix-storage.key"));
+        ASSERT_EQ(1u, kept.size());
+        EXPECT_EQ(0600u, modeOf(local + "/" + kept[0]));
+        EXPECT_EQ(each.bytes, nuvrixtest::readFileBytes(local + "/" + kept[0]));
+    }
 }
 
 TEST_F(EncryptFileUtilsTest, FifoInPlaceOfTheFileOrTheKeyFileIsRefusedWithoutWaiting) {
@@ -209,6 +249,29 @@ TEST_F(EncryptFileUtilsTest, StrayTemporaryKeepsOldContentAndIsRemovedByTheNextW
     EXPECT_FALSE(std::filesystem::exists(stray));
     EXPECT_EQ("secret=43", readBack());
     EXPECT_EQ((std::vector<std::string>{"nuvrixLocalConfig.dat"}), namesIn(configDir));
+}
+
+TEST_F(EncryptFileUtilsTest, TemporaryOfALiveWriterSurvivesWhileLeftoversOfInterruptedWritesAreRemoved) {
+    writeSmallFile();
+    // Another process's write in progress holds the lock of its temporary.
+    const std::string live = configDir + "/.nuvrixLocalConfig.dat.tmp-1111111111111111";
+    const int liveFd = ::open(live.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(liveFd, 0);
+    ASSERT_EQ(0, ::flock(liveFd, LOCK_EX));
+    const std::string dead = configDir + "/.nuvrixLocalConfig.dat.tmp-2222222222222222";
+    nuvrixtest::writeFileBytes(dead, "half of a new fi");
+    ASSERT_TRUE(write(path(), "secret=43"));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_FALSE(std::filesystem::exists(dead));
+    ::close(liveFd);
+
+    // A key file creation interrupted after its temporary was written.
+    const std::string fresh = temp->file("fresh-local");
+    std::filesystem::create_directories(fresh);
+    nuvrixtest::writeFileBytes(fresh + "/.nuvrix-storage.key.tmp-3333333333333333", std::string(32, 'k'));
+    setenv("NUVRIX_LOCAL_APP_DIR", fresh.c_str(), 1);
+    ASSERT_TRUE(write(path(), "secret=44"));
+    EXPECT_EQ((std::vector<std::string>{"nuvrix-storage.key"}), namesIn(fresh));
 }
 
 TEST_F(EncryptFileUtilsTest, FailedWriteLeavesNoTemporaryBehind) {

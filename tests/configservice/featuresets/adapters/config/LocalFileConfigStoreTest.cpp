@@ -347,6 +347,38 @@ TEST_F(LocalFileConfigStoreTest, UnreadableOrInvalidEncryptedFileLeavesTheStoreE
     EXPECT_TRUE(std::filesystem::exists(mainPath()));
 }
 
+TEST_F(LocalFileConfigStoreTest, SettingsThatCannotBeReadAreMovedAsideWhenSavingGoesOn) {
+    const std::string kept = configDir + "/nuvrixLocalConfig_unreadable.dat";
+    // Written under a key file that is then damaged (the wrong size).
+    auto first = userStore();
+    first->storeValue(L"k", L"old");
+    first->persistValues();
+    const std::string underLostKey = nuvrixtest::readFileBytes(mainPath());
+    const std::string damaged = temp->file("damaged-local");
+    std::filesystem::create_directories(damaged);
+    nuvrixtest::writeFileBytes(damaged + "/nuvrix-storage.key", "short");
+    ASSERT_EQ(0, ::chmod((damaged + "/nuvrix-storage.key").c_str(), 0600));
+    setenv("NUVRIX_LOCAL_APP_DIR", damaged.c_str(), 1);
+    LogCapture log;
+    auto second = userStore();
+    EXPECT_TRUE(second->getKeys().empty());
+    ASSERT_TRUE(second->storeValue(L"k", L"new"));
+    second->persistValues();
+    EXPECT_EQ(userConfigOf("k", "new"), decryptFile(mainPath()));
+    EXPECT_EQ(underLostKey, nuvrixtest::readFileBytes(kept));
+    EXPECT_TRUE(log.contains("replaced the unusable storage key file (wrong size)", 2));
+    EXPECT_TRUE(log.contains("Kept the settings file that could not be read as nuvrixLocalConfig_unreadable.dat", 2));
+
+    // A file that decrypts but does not parse is kept the same way.
+    writeEncrypted(mainPath(), "<Nuvrix><userConfig name=\"k\" value=\"\x01\"/></Nuvrix>");
+    auto third = userStore();
+    EXPECT_TRUE(third->getKeys().empty());
+    third->storeValue(L"k", L"newer");
+    third->persistValues();
+    EXPECT_EQ("<Nuvrix><userConfig name=\"k\" value=\"\x01\"/></Nuvrix>", decryptFile(kept));
+    EXPECT_EQ(userConfigOf("k", "newer"), decryptFile(mainPath()));
+}
+
 TEST_F(LocalFileConfigStoreTest, BackupNameInsertsBackupBeforeTheFirstDotAndTheDirectoryIsCreated) {
     const std::string directory = temp->file("new/sub");
     LocalFileConfigStore store("custom", 5, directory, "nuvrix-config-defaults.xml", true, false, true);

@@ -60,14 +60,17 @@ std::string attributeText(xmlAttrPtr attribute) {
     return value;
 }
 
-// "name_backup.ext" for "name.ext": "_backup" goes before the first '.'; a
-// name without '.' gets it appended.
-std::string backupNameFor(const std::string& fileName) {
-    std::string backup = fileName;
-    const std::string::size_type dot = backup.find('.');
-    backup.insert(dot == std::string::npos ? backup.size() : dot, "_backup");
-    return backup;
+// "name<tag>.ext" for "name.ext": the tag goes before the first '.'; a name
+// without '.' gets it appended.
+std::string taggedName(const std::string& fileName, const char* tag) {
+    std::string tagged = fileName;
+    const std::string::size_type dot = tagged.find('.');
+    tagged.insert(dot == std::string::npos ? tagged.size() : dot, tag);
+    return tagged;
 }
+
+// "name_backup.ext" for "name.ext".
+std::string backupNameFor(const std::string& fileName) { return taggedName(fileName, "_backup"); }
 
 // "name-backup.xml" for "name.ext": where an invalid plain file is moved.
 std::string invalidNameFor(const std::string& fileName) {
@@ -226,7 +229,7 @@ void LocalFileConfigStore::persistValues() {
     if (data.empty()) {
         return;
     }
-    zvf::storage::EncryptFileUtils::writeDataToFile(directory + fileName, data, FileCategoryType::Configuration);
+    writeFile(fileName, data);
 }
 
 void LocalFileConfigStore::destroy() {
@@ -296,6 +299,7 @@ bool LocalFileConfigStore::readFromEncryptedFile() {
     zvf::SecureString data;
     if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
         ZVF_LOG(logger, 2, "Failed to read config file " + ZVFLogger_replacePIIData(path));
+        keepUnreadableFile = PTKCoreUtils::FileUtils::fileExists(path);
         return false;
     }
     std::string document;
@@ -306,6 +310,7 @@ bool LocalFileConfigStore::readFromEncryptedFile() {
     }
     {
         std::shared_ptr<xmlDoc> doc(XmlLibrary::readDoc(logger, document.c_str()), XmlDocFreer());
+        keepUnreadableFile = !doc;
         if (!doc) {
             ZVF_LOG(logger, 2,
                     std::string("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration"));
@@ -484,6 +489,26 @@ void LocalFileConfigStore::writeTarget(const std::string& targetFileName) {
     }
     if (data.empty()) {
         return;
+    }
+    writeFile(targetFileName, data);
+}
+
+void LocalFileConfigStore::writeFile(const std::string& targetFileName, const zvf::SecureString& data) {
+    zvf::ScopedLock files(fileLock);
+    // Settings that could not be read (written under a key that was lost,
+    // damaged, or by another program) are moved aside rather than
+    // overwritten, so that they can still be recovered.
+    if (targetFileName == fileName && keepUnreadableFile) {
+        keepUnreadableFile = false;
+        const std::string keptName = taggedName(fileName, "_unreadable");
+        if (PTKCoreUtils::FileUtils::moveFile(directory + fileName, directory + keptName, false) == 0) {
+            ZVF_LOG(logger, 2,
+                    "Kept the settings file that could not be read as " + ZVFLogger_replacePIIData(keptName));
+        } else {
+            ZVF_LOG(logger, 2,
+                    "Failed to keep the settings file that could not be read as " +
+                        ZVFLogger_replacePIIData(directory + keptName));
+        }
     }
     zvf::storage::EncryptFileUtils::writeDataToFile(directory + targetFileName, data, FileCategoryType::Configuration);
 }

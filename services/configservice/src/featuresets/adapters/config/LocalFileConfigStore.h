@@ -29,7 +29,9 @@ class ConfigFileCacheTimer;
 // configuration directory, with a guarded backup copy), and the read-only
 // defaults store that reads the plain "nuvrix-config-defaults.xml" from the
 // resources directory. A plain file that does not parse is moved aside to
-// its "-backup.xml" name.
+// its "-backup.xml" name; an encrypted settings file that cannot be read or
+// parsed is kept, and moved aside to its "_unreadable" name before the store
+// first writes the settings file again.
 //
 // Every entry the store accepts comes back whole from its file: keys and
 // values holding characters XML cannot carry are written in escaped form
@@ -115,6 +117,10 @@ private:
     bool putValue(const std::wstring& key, const std::wstring& value);
     // Serialises under the values lock and writes directory + target.
     void writeTarget(const std::string& targetFileName);
+    // Writes data to directory + target through encrypted storage; a
+    // settings file that could not be read is first moved aside to its
+    // "_unreadable" name.
+    void writeFile(const std::string& targetFileName, const zvf::SecureString& data);
 
     std::string name;
     int priority;
@@ -130,6 +136,7 @@ private:
     std::string fileName;
     std::string backupFileName;
     std::shared_ptr<ConfigFileCacheTimer> timer;
+    bool keepUnreadableFile = false;  // guarded by fileLock; the settings file could not be read or parsed
 };
 
 }  // namespace ZVFUnified
