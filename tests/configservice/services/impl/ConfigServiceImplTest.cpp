@@ -215,6 +215,28 @@ TEST_F(ConfigServiceImplTest, AliasLogLineMasksPersonalDataAndHidesTheValueOfASe
     EXPECT_FALSE(capture.contains("s3cret-value"));
 }
 
+TEST_F(ConfigServiceImplTest, KeySensitiveUnderOneNameIsHiddenUnderTheOther) {
+    LogCapture capture;
+    onServicesThread([this]() {
+        installAliases();
+        // Marked under its current name, looked up by its old one.
+        service->updateSensitiveKeyList(L"TFTPPrimaryServer");
+        service->createConfig(L"TFTPPrimaryServer", L"tftp-secret", L"", false, L"S", L"");
+        service->getConfig(L"TftpServer1");
+        // Marked under its old name, cached under its current one.
+        service->updateSensitiveKeyList(L"CtiServer1");
+        service->createConfig(L"CTIPrimaryServer", L"cti-secret", L"cti-admin-secret", true, L"S", L"A");
+        EXPECT_TRUE(service->isKeySensitive(L"tftpserver1"));
+        EXPECT_TRUE(service->isKeySensitive(L"ctiprimaryserver"));
+        EXPECT_FALSE(service->isKeySensitive(L"CtiServer2"));
+        service->logConfig();
+    });
+    EXPECT_EQ((Events{aliasLine("TftpServer1", "VALUE_HIDDEN")}), aliasLines(capture));
+    for (const char* secret : {"tftp-secret", "cti-secret", "cti-admin-secret"}) {
+        EXPECT_FALSE(capture.contains(secret)) << secret;
+    }
+}
+
 TEST_F(ConfigServiceImplTest, GetAllConfigListsEveryObjectInKeyOrderWithTheFipsRuleApplied) {
     zvf::common::FipsUtils::setFipsOverrideForTesting(1);
     onServicesThread([this]() {

@@ -134,7 +134,7 @@ std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfig(const std::wstrin
 
     if (result) {
         if (foundViaAlias && ZVFLog_isLevelEnabled(logger, 4)) {
-            // Sensitivity is that of the key as requested, not of its current name.
+            // A key is sensitive under its old and its current name alike.
             const std::wstring shown =
                 isKeySensitive(key) ? ConfigStoreConstants::VALUE_HIDDEN : result->getValue();
             ZVF_LOG(logger, 4,
@@ -174,7 +174,25 @@ std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> ConfigServiceImpl::ge
     return all;
 }
 
-bool ConfigServiceImpl::isKeySensitive(std::wstring key) { return sensitiveKeys.count(key) != 0; }
+bool ConfigServiceImpl::isKeySensitive(std::wstring key) {
+    if (sensitiveKeys.empty()) {
+        return false;
+    }
+    if (sensitiveKeys.count(key) != 0) {
+        return true;
+    }
+    // The same key under its other name: the current name of an old one, or
+    // an old name of a current one.
+    if (const std::wstring* current = findKeyAlias(key)) {
+        return sensitiveKeys.count(*current) != 0;
+    }
+    for (const auto& alias : keyAliases) {
+        if (PTKCoreUtils::caseInsensitiveStringEquals(alias.second, key) && sensitiveKeys.count(alias.first) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 void ConfigServiceImpl::setupConfigKeyAliases(ConfigMap aliases) {
     EnsureUpdateAccess(true);

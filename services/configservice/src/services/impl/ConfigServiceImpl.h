@@ -51,6 +51,8 @@ public:
     void removeAllCachedConfigStores() override;
     void logConfig() override;
     void setKeySensitive(std::wstring key) override;
+    // True for a key marked sensitive under this name or under its other
+    // name (old or current): its value is shown as "VALUE_HIDDEN".
     bool isKeySensitive(std::wstring key) override;
     bool setUrlProvisioningData(std::wstring data) override;
     bool resetAllowUriProvisioningData() override;

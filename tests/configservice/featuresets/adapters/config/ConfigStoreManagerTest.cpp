@@ -20,6 +20,8 @@
 #include "ConfigStoreConstants.h"
 #include "HostTest.h"
 #include "InMemoryConfigStore.h"
+#include "MdmConfigStore.h"
+#include "PTKCoreUtils/StringUtils.h"
 #include "Processing/TaskDispatcher.h"
 #include "RecordingConfigStore.h"
 #include "logging/LogCapture.h"
@@ -651,6 +653,34 @@ TEST_F(ConfigStoreManagerTest, SensitiveKeyIsReportedAndItsValueNeverLogged) {
     for (const auto& record : capture.records()) {
         EXPECT_EQ(std::string::npos, record.message.find("hunter2")) << record.message;
         EXPECT_EQ(std::string::npos, record.message.find("user@example.com")) << record.message;
+    }
+}
+
+TEST_F(ConfigStoreManagerTest, SensitivityHoldsUnderEitherNameAndForKeysADeviceManagementDocumentMarks) {
+    addStore("Admin", 500, readOnlyStore(), {{L"TFTPPrimaryServer", L"tftp-secret"}, {L"CtiServer1", L"cti-secret"}});
+    manager->setKeySensitive(L"TftpServer1");       // an old name
+    manager->setKeySensitive(L"CTIPrimaryServer");  // a current name
+    observer.clear();
+    manager->addStore(std::make_shared<ZVFUnified::MdmConfigStore>(
+        "<r><g><Token sensitive=\"true\">mdm-secret</Token><Plain>p</Plain></g></r>"));
+    ASSERT_FALSE(observer.events().empty());
+    EXPECT_EQ(L"sensitive token", observer.events().front());
+    for (const wchar_t* key : {L"TFTPPrimaryServer", L"tftpserver1", L"CtiServer1", L"ctiprimaryserver", L"TOKEN"}) {
+        EXPECT_TRUE(manager->isKeySensitive(key)) << key;
+    }
+    EXPECT_FALSE(manager->isKeySensitive(L"Plain"));
+
+    LogLevelScope debug(5);
+    LogCapture capture;
+    for (const wchar_t* key : {L"TftpServer1", L"TFTPPrimaryServer", L"CtiServer1", L"CTIPrimaryServer", L"token"}) {
+        EXPECT_TRUE(ask(key).result) << key;
+    }
+    std::wstring report;
+    manager->getConfigForPRTFromMemory(report);
+    EXPECT_NE(std::wstring::npos, report.find(L"<plain>p</plain>"));
+    for (const char* secret : {"tftp-secret", "cti-secret", "mdm-secret"}) {
+        EXPECT_EQ(std::wstring::npos, report.find(PTKCoreUtils::toWideString(secret))) << secret;
+        EXPECT_FALSE(capture.contains(secret)) << secret;
     }
 }
 

@@ -72,6 +72,13 @@ void ConfigStoreManager::addStore(std::shared_ptr<ConfigStore> store) {
     if (!store) {
         return;
     }
+    // The keys the store's document marks sensitive are masked before any of
+    // its values is reported or logged.
+    for (const std::wstring& key : store->getSensitiveKeys()) {
+        if (!isKeySensitive(key)) {
+            setKeySensitive(key);
+        }
+    }
     std::vector<std::string> storesToAnnounce;
     {
         zvf::ScopedLock lock(storeListLock);
@@ -516,7 +523,16 @@ void ConfigStoreManager::setKeySensitive(const std::wstring& key) {
 
 bool ConfigStoreManager::isKeySensitive(const std::wstring& key) {
     zvf::ScopedLock lock(sensitiveKeysLock);
-    return sensitiveKeys.find(key) != sensitiveKeys.end();
+    if (sensitiveKeys.find(key) != sensitiveKeys.end()) {
+        return true;
+    }
+    // The same key under its other name (the alias tables never change).
+    auto current = aliasToCurrent.find(key);
+    if (current != aliasToCurrent.end()) {
+        return sensitiveKeys.find(current->second) != sensitiveKeys.end();
+    }
+    auto old = currentToAlias.find(key);
+    return old != currentToAlias.end() && sensitiveKeys.find(old->second) != sensitiveKeys.end();
 }
 
 // ---- Observers -----------------------------------------------------------------

@@ -44,7 +44,8 @@ public:
     // ---- Stores ----------------------------------------------------------
 
     // Inserts the store by priority, or replaces the listed store of the
-    // same name (ignoring case), then reports the store's keys. Null does
+    // same name (ignoring case), then reports the store's keys. The keys the
+    // store's document marks sensitive are made sensitive first. Null does
     // nothing.
     void addStore(std::shared_ptr<ConfigStore> store);
     bool containsStore(std::string name);
@@ -99,6 +100,8 @@ public:
     // ---- Sensitive keys --------------------------------------------------
 
     void setKeySensitive(const std::wstring& key);
+    // True for a key marked sensitive under this name or under its other
+    // name (old or current).
     bool isKeySensitive(const std::wstring& key);
 
     // ---- Observers -------------------------------------------------------

@@ -8,7 +8,6 @@
 namespace ZVFUnified {
 
 MdmConfigStore::MdmConfigStore(const std::string& xmlText) {
-    ConfigKeySet sensitiveKeys;
     XmlConfigParser::readFromMemory(xmlText, values, sensitiveKeys);
 }
 
@@ -47,5 +46,9 @@ void MdmConfigStore::destroy() {}
 bool MdmConfigStore::isLocal() { return true; }
 
 bool MdmConfigStore::waitForStoreReady() { return true; }
+
+std::vector<std::wstring> MdmConfigStore::getSensitiveKeys() {
+    return std::vector<std::wstring>(sensitiveKeys.begin(), sensitiveKeys.end());
+}
 
 }  // namespace ZVFUnified

@@ -26,7 +26,7 @@ public:
     static constexpr int MDM_CONFIG_STORE_PRIORITY = ConfigStoreConstants::MDM_CONFIG_STORE_PRIORITY;
 
     // Parses xmlText (cached-configuration format); the keys marked
-    // sensitive in it are not kept.
+    // sensitive in it are reported by getSensitiveKeys.
     explicit MdmConfigStore(const std::string& xmlText);
     // Takes the retriever's settings; an empty pointer gives an empty store.
     explicit MdmConfigStore(std::shared_ptr<MdmConfigRetriever> retriever);
@@ -47,9 +47,11 @@ public:
     void destroy() override;
     bool isLocal() override;
     bool waitForStoreReady() override;
+    std::vector<std::wstring> getSensitiveKeys() override;
 
 private:
     ConfigMap values;
+    ConfigKeySet sensitiveKeys;  // marked sensitive in the settings text
 };
 
 }  // namespace ZVFUnified

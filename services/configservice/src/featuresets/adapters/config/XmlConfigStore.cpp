@@ -17,9 +17,8 @@ XmlConfigStore::XmlConfigStore(std::string name, int priority, bool isLocal, boo
     if (!loadFromFile) {
         return;
     }
-    // The keys the file marks sensitive are the manager's business, not the
-    // store's.
-    ConfigKeySet sensitiveKeys;
+    // The keys the file marks sensitive go to the manager when the store is
+    // added (getSensitiveKeys).
     zvf::ScopedWriteRWLock guard(lock);
     if (encrypted) {
         XmlConfigParser::readFromEncryptedFile(this->filePath, values, sensitiveKeys);
@@ -76,5 +75,9 @@ bool XmlConfigStore::isLocal() { return local; }
 bool XmlConfigStore::waitForStoreReady() { return true; }
 
 bool XmlConfigStore::shouldCacheConfigStore() { return false; }
+
+std::vector<std::wstring> XmlConfigStore::getSensitiveKeys() {
+    return std::vector<std::wstring>(sensitiveKeys.begin(), sensitiveKeys.end());
+}
 
 }  // namespace ZVFUnified

@@ -43,9 +43,11 @@ public:
     bool isLocal() override;
     bool waitForStoreReady() override;
     bool shouldCacheConfigStore() override;
+    std::vector<std::wstring> getSensitiveKeys() override;
 
 protected:
     ConfigMap values;
+    ConfigKeySet sensitiveKeys;  // marked sensitive in the file read at construction; fixed afterwards
     std::string filePath;  // full path of the cache file
     zvf::RWLock lock;      // guards values
     bool local;
