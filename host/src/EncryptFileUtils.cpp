@@ -473,7 +473,7 @@ bool loadKeyFile(const std::string& keyPath, KeyMaterial& key) {
             logFailure(2, "cannot open the storage key file", keyPath, errno);
             return false;
         }
-        const Descriptor open(fd);
+        const Descriptor keyFile(fd);
         struct stat info;
         const char* refusal = nullptr;
         const char* unusable = nullptr;
