@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -20,6 +21,19 @@ ZVFLogger* logger = ZVFLogger_getLogger("Host-DispatchQueue");
 
 // Set on a worker thread to the state it serves.
 thread_local const void* currentQueue = nullptr;
+
+// How long an idle worker watches for more work before it sleeps: bursts of
+// small tasks (thousands of change reports at start) then cost no wake-up
+// per task on either thread. Some tens of microseconds.
+constexpr int kIdleSpins = 512;
+
+inline void spinPause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
 
 // Completion of a task whose caller waits for it.
 struct Completion {
@@ -62,6 +76,8 @@ struct DispatchQueue::State {
     std::condition_variable wakeWorker;
     std::condition_variable idleChanged;
     std::deque<Item> queue;
+    std::atomic<std::size_t> queued{0};  // queue.size(), readable without the lock
+    bool workerWaiting = false;       // the worker sleeps on wakeWorker
     bool running = false;             // a task is executing
     bool stopping = false;            // no more enqueues; worker ends when queue is empty
     bool finished = false;            // the worker has left its loop
@@ -89,12 +105,22 @@ struct DispatchQueue::State {
         currentQueue = self.get();
         std::unique_lock<std::mutex> guard(self->lock);
         for (;;) {
-            self->wakeWorker.wait(guard, [&] { return self->stopping || !self->queue.empty(); });
+            if (self->queue.empty() && !self->stopping) {
+                guard.unlock();
+                for (int spin = 0; spin < kIdleSpins && self->queued.load(std::memory_order_relaxed) == 0; ++spin) {
+                    spinPause();
+                }
+                guard.lock();
+                self->workerWaiting = true;
+                self->wakeWorker.wait(guard, [&] { return self->stopping || !self->queue.empty(); });
+                self->workerWaiting = false;
+            }
             if (self->queue.empty()) {
                 break;  // stopping and nothing left
             }
             Item item = std::move(self->queue.front());
             self->queue.pop_front();
+            self->queued.store(self->queue.size(), std::memory_order_relaxed);
             self->running = true;
             guard.unlock();
             self->runItem(item);
@@ -132,7 +158,10 @@ bool DispatchQueue::enqueue(std::shared_ptr<zvf::Task> task, bool trace) {
         return false;
     }
     state->queue.push_back(Item{std::move(task), trace, nullptr});
-    state->wakeWorker.notify_one();
+    state->queued.store(state->queue.size(), std::memory_order_relaxed);
+    if (state->workerWaiting) {
+        state->wakeWorker.notify_one();
+    }
     return true;
 }
 
@@ -155,6 +184,7 @@ bool DispatchQueue::enqueueAndWait(std::shared_ptr<zvf::Task> task, bool trace) 
             return false;
         }
         state->queue.push_back(Item{std::move(task), trace, completion});
+        state->queued.store(state->queue.size(), std::memory_order_relaxed);
         state->wakeWorker.notify_one();
     }
     completion->wait();
@@ -185,6 +215,7 @@ void DispatchQueue::shutdown(bool runPending) {
         std::lock_guard<std::mutex> guard(state->lock);
         if (!runPending && !state->queue.empty()) {
             dropped.swap(state->queue);
+            state->queued.store(0, std::memory_order_relaxed);
         }
         state->stopping = true;
         state->wakeWorker.notify_all();

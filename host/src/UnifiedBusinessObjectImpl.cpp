@@ -52,7 +52,7 @@ UnifiedBusinessObjectImpl::UnifiedBusinessObjectImpl(std::shared_ptr<UnifiedFact
 
 UnifiedBusinessObjectImpl::UnifiedBusinessObjectImpl(std::shared_ptr<UnifiedFactory> factory,
                                                      bool commitOnChangeIn, const std::string& name)
-    : unifiedFactory(std::move(factory)), objectName(name), commitOnChange(commitOnChangeIn), guid(makeGuid()) {}
+    : unifiedFactory(std::move(factory)), objectName(name), commitOnChange(commitOnChangeIn) {}
 
 UnifiedBusinessObjectImpl::~UnifiedBusinessObjectImpl() = default;
 
@@ -85,9 +85,17 @@ std::shared_ptr<UnifiedBusinessObjectNotifiers> UnifiedBusinessObjectImpl::getUn
     return notifiers;
 }
 
-std::string UnifiedBusinessObjectImpl::getGuid() { return guid; }
+std::string UnifiedBusinessObjectImpl::getGuid() {
+    // Made on first request: most objects are never asked, and drawing 16
+    // random bytes for each of thousands of config values made start-up slow.
+    zvf::ScopedLock guard(observersLock);
+    if (guid.empty()) {
+        guid = makeGuid();
+    }
+    return guid;
+}
 
-std::string UnifiedBusinessObjectImpl::toString() { return objectName + "{guid=" + guid + "}"; }
+std::string UnifiedBusinessObjectImpl::toString() { return objectName + "{guid=" + getGuid() + "}"; }
 
 void UnifiedBusinessObjectImpl::initNotifiers() {
     // The host base has no properties of its own to notify about; the

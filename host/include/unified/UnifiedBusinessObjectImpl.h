@@ -59,8 +59,8 @@ protected:
     std::shared_ptr<UnifiedFactory> unifiedFactory;
     std::string objectName;
     bool commitOnChange;
-    std::string guid;
-    mutable zvf::Mutex observersLock;  // guards observers
+    std::string guid;  // made by the first getGuid(); guarded by observersLock
+    mutable zvf::Mutex observersLock;  // guards observers and guid
     std::vector<std::weak_ptr<UnifiedBusinessObjectObserver>> observers;
     std::shared_ptr<UnifiedBusinessObjectNotifiers> notifiers;
 };

@@ -23,6 +23,7 @@
 #include "unified/ServicesDispatcher.h"
 #include "unified/SystemService.h"
 #include "unified/UnifiedFactory.h"
+#include "zvf/Task.h"
 
 namespace ZVFUnified {
 
@@ -31,6 +32,61 @@ namespace {
 ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-ConfigAdapter");
 
 const char* const NOT_STARTED = "Config FeatureSet Not Started";
+
+// A change report on its way to the services thread. The report's texts
+// live in the task itself: a batch of thousands of keys costs one
+// allocation per report, not one per text and closure.
+class ConfigChangedTask : public zvf::Task {
+public:
+    ConfigChangedTask(std::shared_ptr<ConfigServiceImpl> service, std::wstring key, std::wstring value,
+                      std::wstring originalValue, bool isOverridden, bool isDefined, std::wstring valueStoreName,
+                      std::wstring originalValueStoreName, bool silent)
+        : service(std::move(service)),
+          key(std::move(key)),
+          value(std::move(value)),
+          originalValue(std::move(originalValue)),
+          valueStoreName(std::move(valueStoreName)),
+          originalValueStoreName(std::move(originalValueStoreName)),
+          isOverridden(isOverridden),
+          isDefined(isDefined),
+          silent(silent) {}
+
+    // zvf::Task:
+    void execute() override {
+        service->OnConfigChanged(std::move(key), std::move(value), std::move(originalValue), isOverridden, isDefined,
+                                 std::move(valueStoreName), std::move(originalValueStoreName), silent);
+    }
+    std::string name() const override { return "ConfigServiceImpl::OnConfigChanged"; }
+
+private:
+    std::shared_ptr<ConfigServiceImpl> service;
+    std::wstring key;
+    std::wstring value;
+    std::wstring originalValue;
+    std::wstring valueStoreName;
+    std::wstring originalValueStoreName;
+    bool isOverridden;
+    bool isDefined;
+    bool silent;
+};
+
+// The request to fire what earlier silent reports of a key recorded.
+class FireIfRequiredTask : public zvf::Task {
+public:
+    FireIfRequiredTask(std::shared_ptr<ConfigServiceImpl> service, std::wstring key)
+        : service(std::move(service)), key(std::move(key)) {}
+
+    // zvf::Task:
+    void execute() override { service->FireIfRequired(std::move(key)); }
+    // Built only when somebody asks (the dispatcher's trace).
+    std::string name() const override {
+        return "ConfigServiceImpl::FireIfRequired - " + PTKCoreUtils::toString(key);
+    }
+
+private:
+    std::shared_ptr<ConfigServiceImpl> service;
+    std::wstring key;
+};
 
 }  // namespace
 
@@ -454,24 +510,30 @@ void ConfigAdapter::onConfigAddedOrUpdated(std::wstring key, std::wstring value,
     if (!configService) {
         return;
     }
-    std::shared_ptr<ConfigServiceImpl> service = configService;
-    runOnServicesThread(
-        [service, key = std::move(key), value = std::move(value), originalValue = std::move(originalValue),
-         isOverridden, isDefined, valueStoreName = std::move(valueStoreName),
-         originalValueStoreName = std::move(originalValueStoreName), silent] {
-            service->OnConfigChanged(key, value, originalValue, isOverridden, isDefined, valueStoreName,
-                                     originalValueStoreName, silent);
-        },
-        [] { return std::string("ConfigServiceImpl::OnConfigChanged"); });
+    std::shared_ptr<ServicesDispatcher> dispatcher = unifiedFactory->getServicesDispatcher();
+    if (!dispatcher || dispatcher->checkForUpdateAccess()) {
+        configService->OnConfigChanged(std::move(key), std::move(value), std::move(originalValue), isOverridden,
+                                       isDefined, std::move(valueStoreName), std::move(originalValueStoreName),
+                                       silent);
+        return;
+    }
+    dispatcher->enqueue(std::make_shared<ConfigChangedTask>(configService, std::move(key), std::move(value),
+                                                            std::move(originalValue), isOverridden, isDefined,
+                                                            std::move(valueStoreName),
+                                                            std::move(originalValueStoreName), silent),
+                        false, true);
 }
 
 void ConfigAdapter::onFireIfRequired(std::wstring key) {
     if (!configService) {
         return;
     }
-    std::shared_ptr<ConfigServiceImpl> service = configService;
-    runOnServicesThread([service, key] { service->FireIfRequired(key); },
-                        [&key] { return "ConfigServiceImpl::FireIfRequired - " + PTKCoreUtils::toString(key); });
+    std::shared_ptr<ServicesDispatcher> dispatcher = unifiedFactory->getServicesDispatcher();
+    if (!dispatcher || dispatcher->checkForUpdateAccess()) {
+        configService->FireIfRequired(std::move(key));
+        return;
+    }
+    dispatcher->enqueue(std::make_shared<FireIfRequiredTask>(configService, std::move(key)), false, true);
 }
 
 void ConfigAdapter::onSensitiveKeyAddedOrUpdated(std::wstring key) {

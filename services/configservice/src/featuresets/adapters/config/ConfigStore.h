@@ -40,10 +40,6 @@ public:
     // True asks for a cache file copy, restored at the next start.
     virtual bool shouldCacheConfigStore() { return false; }
     virtual int getCachedPriority() { return getPriority() + 1; }
-    // The keys that the document the store was read from marks sensitive;
-    // the store manager masks their values like those of the well-known
-    // secrets.
-    virtual std::vector<std::wstring> getSensitiveKeys() { return {}; }
 };
 
 }  // namespace ZVFUnified

@@ -14,6 +14,7 @@
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager_Observer.h"
 #include "DisableP2PCallOnFips.h"
+#include "SensitiveKeySource.h"
 #include "PTKCoreUtils/FunctionTask.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "Processing/TaskDispatcher.h"
@@ -74,9 +75,11 @@ void ConfigStoreManager::addStore(std::shared_ptr<ConfigStore> store) {
     }
     // The keys the store's document marks sensitive are masked before any of
     // its values is reported or logged.
-    for (const std::wstring& key : store->getSensitiveKeys()) {
-        if (!isKeySensitive(key)) {
-            setKeySensitive(key);
+    if (auto* source = dynamic_cast<SensitiveKeySource*>(store.get())) {
+        for (const std::wstring& key : source->getSensitiveKeys()) {
+            if (!isKeySensitive(key)) {
+                setKeySensitive(key);
+            }
         }
     }
     std::vector<std::string> storesToAnnounce;
@@ -553,15 +556,73 @@ void ConfigStoreManager::RemoveObserver(ConfigStoreManager_Observer* observer) {
     observers.erase(observer);
 }
 
+bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::wstring& value,
+                                                 std::wstring& storeName, std::wstring& originalValue,
+                                                 std::wstring& originalStoreName, bool& overriddenByUser) {
+    // The two walks of getValueFromStores and getOriginalValueFromStores in
+    // one: each store is asked once, and its answer serves whichever of the
+    // two searches still consults that store.
+    bool found = false;
+    value.clear();
+    std::wstring userValue;
+    std::wstring adminValue;
+    std::wstring answer;
+    overriddenByUser = false;
+    for (const auto& store : stores) {
+        const bool originalSearching = userValue.empty() || adminValue.empty();
+        if (found && !originalSearching) {
+            break;
+        }
+        const bool readOnly = store->isReadOnly();
+        const bool originalAsks = originalSearching && (readOnly ? adminValue.empty() : userValue.empty());
+        if (found && !originalAsks) {
+            continue;
+        }
+        if (!store->getValue(key, answer)) {
+            continue;
+        }
+        if (!found) {
+            value = answer;
+            widenStoreName(store->getName(), storeName);
+            found = true;
+        }
+        if (originalAsks) {
+            if (readOnly) {
+                adminValue = answer;
+                widenStoreName(store->getName(), originalStoreName);
+            } else {
+                userValue = answer;
+                if (adminValue.empty()) {
+                    overriddenByUser = true;
+                }
+            }
+        }
+    }
+    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
+    originalValue = adminValue;
+    return found;
+}
+
 void ConfigStoreManager::updateKey(std::wstring key, bool silent) {
     zvf::ScopedLock lock(storeListLock);
     std::wstring value;
     std::wstring storeName;
+    std::wstring originalValue;
+    std::wstring originalStoreName;
+    std::wstring otherName;
+    // Most keys have no other name: one walk answers both questions. With
+    // debug logging on, the lookup below writes its line as always.
+    if (!ZVFLog_isDebugEnabled(logger) && !isKeyAlias(key, otherName) && !hasKeyAlias(key, otherName)) {
+        bool overriddenByUser = false;
+        const bool found =
+            walkForValueAndOriginal(key, value, storeName, originalValue, originalStoreName, overriddenByUser);
+        NotifyConfigAddedOrUpdated(key, value, originalValue, found && overriddenByUser, found, storeName,
+                                   originalStoreName, silent);
+        return;
+    }
     bool viaAlias = false;
     const bool found = getValue(key, value, storeName, viaAlias, false, std::string());
 
-    std::wstring originalValue;
-    std::wstring originalStoreName;
     bool originalViaAlias = false;
     const bool overriddenByUser = getOriginalValue(key, originalValue, originalStoreName, originalViaAlias);
 
@@ -613,25 +674,34 @@ void ConfigStoreManager::notifyObservers(const std::vector<std::wstring>& keys) 
     }
 }
 
+template <class Call>
+void ConfigStoreManager::forEachObserver(const Call& call) {
+    zvf::ScopedLock lock(observersLock);
+    // The usual single observer is called without copying the set; several
+    // are called from a copy, so that one may remove itself while called.
+    if (observers.size() == 1) {
+        ConfigStoreManager_Observer* only = *observers.begin();
+        call(only);
+        return;
+    }
+    const std::vector<ConfigStoreManager_Observer*> current(observers.begin(), observers.end());
+    for (ConfigStoreManager_Observer* observer : current) {
+        call(observer);
+    }
+}
+
 void ConfigStoreManager::NotifyConfigAddedOrUpdated(const std::wstring& key, const std::wstring& value,
                                                     const std::wstring& originalValue, bool isOverridden,
                                                     bool isDefined, const std::wstring& valueStoreName,
                                                     const std::wstring& originalValueStoreName, bool silent) {
-    zvf::ScopedLock lock(observersLock);
-    // A copy, so that an observer may remove itself while being called.
-    const std::vector<ConfigStoreManager_Observer*> current(observers.begin(), observers.end());
-    for (ConfigStoreManager_Observer* observer : current) {
+    forEachObserver([&](ConfigStoreManager_Observer* observer) {
         observer->onConfigAddedOrUpdated(key, value, originalValue, isOverridden, isDefined, valueStoreName,
                                          originalValueStoreName, silent);
-    }
+    });
 }
 
 void ConfigStoreManager::NotifyFireIfRequired(std::wstring key) {
-    zvf::ScopedLock lock(observersLock);
-    const std::vector<ConfigStoreManager_Observer*> current(observers.begin(), observers.end());
-    for (ConfigStoreManager_Observer* observer : current) {
-        observer->onFireIfRequired(key);
-    }
+    forEachObserver([&](ConfigStoreManager_Observer* observer) { observer->onFireIfRequired(key); });
 }
 
 // ---- Store-added observers -------------------------------------------------------

@@ -169,6 +169,15 @@ public:
                                             const std::shared_ptr<ConfigStore>& b);
 
 private:
+    // The effective value of key and the administrator's value in one walk
+    // (no filter, local stores included, no alias resolution); the caller
+    // holds the store-list lock. overriddenByUser as getOriginalValueFromStores.
+    bool walkForValueAndOriginal(const std::wstring& key, std::wstring& value, std::wstring& storeName,
+                                 std::wstring& originalValue, std::wstring& originalStoreName,
+                                 bool& overriddenByUser);
+    // Calls call(observer) for every observer with the observers lock held.
+    template <class Call>
+    void forEachObserver(const Call& call);
     // getValueFromStores without taking the lock: the caller holds it.
     bool walkStores(const std::wstring& key, std::wstring& value, std::wstring& storeName, bool skipLocal,
                     const std::string& storeFilter);

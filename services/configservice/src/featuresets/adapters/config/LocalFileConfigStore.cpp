@@ -316,6 +316,9 @@ bool LocalFileConfigStore::readFromEncryptedFile() {
                     std::string("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration"));
         } else {
             processXml(xmlDocGetRootElement(doc.get()));
+            // The file holds exactly this content: a persist with nothing
+            // changed since has nothing to write.
+            lastPersistedValues = values;
         }
     }
     zvf::SecureStringUtils::ZVFZeroString(document);

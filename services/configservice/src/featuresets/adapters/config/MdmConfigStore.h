@@ -9,6 +9,7 @@
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
 #include "ConfigStoreConstants.h"
+#include "SensitiveKeySource.h"
 
 namespace ZVFUnified {
 
@@ -18,7 +19,7 @@ class MdmConfigRetriever;
 // priority 500. Filled once at construction, from settings handed over as
 // XML text or from an outside MdmConfigRetriever; immutable afterwards, so
 // it takes no lock.
-class CONFIGSERVICE_API MdmConfigStore : public ConfigStore {
+class CONFIGSERVICE_API MdmConfigStore : public ConfigStore, public SensitiveKeySource {
 public:
     // Every instance answers with this name ("MdmConfigStore") and priority
     // (500), whichever constructor made it.
@@ -47,6 +48,8 @@ public:
     void destroy() override;
     bool isLocal() override;
     bool waitForStoreReady() override;
+
+    // SensitiveKeySource:
     std::vector<std::wstring> getSensitiveKeys() override;
 
 private:

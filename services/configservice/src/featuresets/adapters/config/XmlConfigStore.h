@@ -7,6 +7,7 @@
 #include "ConfigMap.h"
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
+#include "SensitiveKeySource.h"
 #include "zvf/RWLock.h"
 
 namespace ZVFUnified {
@@ -16,7 +17,7 @@ namespace ZVFUnified {
 // "CertificateValidationEnabled": certificate checking is not decided by a
 // cached copy of server configuration. Thread-safe: lookups share the
 // read/write lock; changes to the map and file writes take it exclusively.
-class CONFIGSERVICE_API XmlConfigStore : public ConfigStore {
+class CONFIGSERVICE_API XmlConfigStore : public ConfigStore, public SensitiveKeySource {
 public:
     // Empty; with loadFromFile the values are read from filePath (through
     // encrypted storage when encrypted is true). A file that cannot be read
@@ -43,16 +44,18 @@ public:
     bool isLocal() override;
     bool waitForStoreReady() override;
     bool shouldCacheConfigStore() override;
+
+    // SensitiveKeySource:
     std::vector<std::wstring> getSensitiveKeys() override;
 
 protected:
     ConfigMap values;
-    ConfigKeySet sensitiveKeys;  // marked sensitive in the file read at construction; fixed afterwards
     std::string filePath;  // full path of the cache file
     zvf::RWLock lock;      // guards values
     bool local;
     int priority;
     std::string name;
+    ConfigKeySet sensitiveKeys;  // marked sensitive in the file read at construction; fixed afterwards
 };
 
 }  // namespace ZVFUnified
