@@ -145,10 +145,20 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 std::wstring decodeUtf8(const char* data, std::size_t size) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    // Configuration text is nearly always ASCII: widened byte for byte in one
+    // go. The first byte of any other character leaves for the full decoder.
+    std::size_t ascii = 0;
+    while (ascii < size && bytes[ascii] < 0x80) {
+        ++ascii;
+    }
+    if (ascii == size) {
+        return std::wstring(bytes, bytes + size);
+    }
     std::wstring out;
     out.reserve(size);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    std::size_t i = 0;
+    out.assign(bytes, bytes + ascii);
+    std::size_t i = ascii;
     while (i < size) {
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {

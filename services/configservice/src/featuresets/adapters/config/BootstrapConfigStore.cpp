@@ -60,18 +60,22 @@ void BootstrapConfigStore::readLines(std::istream& stream) {
             value += parts[i];
         }
         // A later line with the same key (in any letter case) replaces the value.
-        values[PTKCoreUtils::toWideString(key)] = PTKCoreUtils::toWideString(PTKCoreUtils::trim(value));
+        values.assign(PTKCoreUtils::toWideString(key), PTKCoreUtils::toWideString(PTKCoreUtils::trim(value)));
     }
 }
 
 bool BootstrapConfigStore::getValue(const std::wstring& key, std::wstring& value) {
-    return lookupTrimmed(values, key, value);
+    return getValueHashed(key, ConfigKeyHash::hashOf(key.data(), key.size()), value);
+}
+
+bool BootstrapConfigStore::getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) {
+    return lookupTrimmed(values, key, hash, value);
 }
 
 bool BootstrapConfigStore::storeValue(const std::wstring&, const std::wstring&) { return false; }
 
 std::vector<std::wstring> BootstrapConfigStore::getKeys() {
-    return configMapKeys(values);
+    return configMapKeys(values.entries());
 }
 
 bool BootstrapConfigStore::removeValue(const std::wstring&) { return false; }

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ConfigMap.h"
+#include "HashedConfigLookup.h"
+#include "IndexedConfigMap.h"
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
 
@@ -16,7 +17,7 @@ namespace ZVFUnified {
 // itself contain colons. Created by the client outside this library with a
 // name, a file path and a priority. Immutable after construction, so it
 // takes no lock.
-class CONFIGSERVICE_API BootstrapConfigStore : public ConfigStore {
+class CONFIGSERVICE_API BootstrapConfigStore : public ConfigStore, public HashedConfigLookup {
 public:
     BootstrapConfigStore(const std::string& name, const std::string& filePath, int priority);
     ~BootstrapConfigStore() override;
@@ -39,13 +40,16 @@ public:
     void destroy() override;
     bool isLocal() override;
     bool waitForStoreReady() override;
+
+    // HashedConfigLookup:
+    bool getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) override;
     bool shouldCacheConfigStore() override;
 
 private:
     void readLines(std::istream& stream);
 
     int priority;
-    ConfigMap values;
+    IndexedConfigMap values;
     std::string filePath;
     std::string name;
 };

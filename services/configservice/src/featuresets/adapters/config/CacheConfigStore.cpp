@@ -16,9 +16,9 @@ CacheConfigStore::CacheConfigStore(std::string name, int priority, std::string f
     : XmlConfigStore(std::move(name), priority, true, true, std::move(filePath), false) {
     zvf::ScopedWriteRWLock guard(lock);
     for (const auto& entry : values) {
-        this->values[entry.first] = entry.second;
+        this->values.assign(entry.first, entry.second);
     }
-    XmlConfigParser::writeToFile(this->filePath, this->values);
+    XmlConfigParser::writeToFile(this->filePath, this->values.entries());
 }
 
 CacheConfigStore::~CacheConfigStore() = default;
@@ -35,7 +35,7 @@ std::string CacheConfigStore::cacheFilePath(const std::string& storeName) {
 
 void CacheConfigStore::persistValues() {
     zvf::ScopedWriteRWLock guard(lock);
-    XmlConfigParser::writeToFile(filePath, values);
+    XmlConfigParser::writeToFile(filePath, values.entries());
 }
 
 }  // namespace ZVFUnified

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ConfigMap.h"
+#include "IndexedConfigMap.h"
 #include "DisableP2PCallOnFips.h"
 #include "PTKCoreUtils/StringUtils.h"
 
@@ -11,8 +12,9 @@ namespace ZVFUnified {
 
 // The lookup of the writable stores that hold values as given: a miss gives
 // the empty text; a hit passes through the FIPS rule.
-inline bool lookupValue(const ConfigMap& values, const std::wstring& key, std::wstring& value) {
-    auto it = values.find(key);
+inline bool lookupValue(const IndexedConfigMap& values, const std::wstring& key, std::size_t hash,
+                        std::wstring& value) {
+    auto it = values.find(key, hash);
     if (it == values.end()) {
         value.clear();
         return false;
@@ -26,8 +28,9 @@ inline bool lookupValue(const ConfigMap& values, const std::wstring& key, std::w
 // bootstrap file, device-management settings): the value comes back without
 // surrounding white space, a miss gives the empty text, and the FIPS rule is
 // applied found or not.
-inline bool lookupTrimmed(const ConfigMap& values, const std::wstring& key, std::wstring& value) {
-    auto it = values.find(key);
+inline bool lookupTrimmed(const IndexedConfigMap& values, const std::wstring& key, std::size_t hash,
+                          std::wstring& value) {
+    auto it = values.find(key, hash);
     const bool found = it != values.end();
     if (found) {
         value = PTKCoreUtils::trim(it->second);

@@ -14,6 +14,7 @@
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager_Observer.h"
 #include "DisableP2PCallOnFips.h"
+#include "HashedConfigLookup.h"
 #include "SensitiveKeySource.h"
 #include "PTKCoreUtils/FunctionTask.h"
 #include "PTKCoreUtils/StringUtils.h"
@@ -58,6 +59,8 @@ void widenStoreName(const std::string& name, std::wstring& out) {
 ConfigStoreManager::ConfigStoreManager(std::shared_ptr<UnifiedFactory> factory) : factory(std::move(factory)) {
     ZVF_LOG(logger, 4, std::string("Creating a new instance of the ConfigStoreManager."));
     ConfigKeyAliasesMapper::getConfigKeyAliases(aliasToCurrent, currentToAlias);
+    aliasToCurrentIndex = aliasToCurrent;
+    currentToAliasIndex = currentToAlias;
 }
 
 ConfigStoreManager::~ConfigStoreManager() = default;
@@ -96,6 +99,7 @@ void ConfigStoreManager::addStore(std::shared_ptr<ConfigStore> store) {
         } else {
             stores.push_back(store);
             std::sort(stores.begin(), stores.end(), ConfigStorePriorityComparer);
+            storesChanged();
             if (!isDevOverrideStore(name) && ZVFLog_isLevelEnabled(logger, 4)) {
                 std::string message = "adding new store: " + name + ", Config stores :";
                 for (const auto& listed : stores) {
@@ -207,6 +211,7 @@ bool ConfigStoreManager::removeStoreOnDuplicateAdded(const std::string& name) {
     for (auto it = stores.begin(); it != stores.end(); ++it) {
         if (sameStoreName((*it)->getName(), name)) {
             stores.erase(it);
+            storesChanged();
             return true;
         }
     }
@@ -219,25 +224,50 @@ bool ConfigStoreManager::isInMemoryConfigStore(std::string name) {
 
 // ---- Lookups -----------------------------------------------------------------
 
+void ConfigStoreManager::storesChanged() {
+    listedStores.clear();
+    listedStores.reserve(stores.size());
+    for (const auto& store : stores) {
+        ListedStore listed{store.get(), dynamic_cast<HashedConfigLookup*>(store.get()), store->getName(), {}};
+        widenStoreName(listed.name, listed.wideName);
+        listedStores.push_back(std::move(listed));
+    }
+}
+
+bool ConfigStoreManager::askStore(const ListedStore& listed, const std::wstring& key, std::size_t hash,
+                                  std::wstring& value) {
+    return listed.hashed ? listed.hashed->getValueHashed(key, hash, value) : listed.store->getValue(key, value);
+}
+
+const std::wstring* ConfigStoreManager::currentNameOf(const std::wstring& key, std::size_t hash) const {
+    auto it = aliasToCurrentIndex.find(key, hash);
+    return it == aliasToCurrentIndex.end() ? nullptr : &it->second;
+}
+
+const std::wstring* ConfigStoreManager::oldNameOf(const std::wstring& key, std::size_t hash) const {
+    auto it = currentToAliasIndex.find(key, hash);
+    return it == currentToAliasIndex.end() ? nullptr : &it->second;
+}
+
 bool ConfigStoreManager::getValueFromStores(const std::wstring& key, std::wstring& value, std::wstring& storeName,
                                             bool skipLocal, const std::string& storeFilter) {
     zvf::ScopedLock lock(storeListLock);
-    return walkStores(key, value, storeName, skipLocal, storeFilter);
+    return walkStores(key, ConfigKeyHash::hashOf(key.data(), key.size()), value, storeName, skipLocal, storeFilter);
 }
 
-bool ConfigStoreManager::walkStores(const std::wstring& key, std::wstring& value, std::wstring& storeName,
-                                    bool skipLocal, const std::string& storeFilter) {
+bool ConfigStoreManager::walkStores(const std::wstring& key, std::size_t hash, std::wstring& value,
+                                    std::wstring& storeName, bool skipLocal, const std::string& storeFilter) {
     bool found = false;
     value.clear();
-    for (const auto& store : stores) {
-        if (!storeFilter.empty() && !sameStoreName(store->getName(), storeFilter)) {
+    for (const ListedStore& listed : listedStores) {
+        if (!storeFilter.empty() && !sameStoreName(listed.name, storeFilter)) {
             continue;
         }
-        if (skipLocal && !store->isReadOnly()) {
+        if (skipLocal && !listed.store->isReadOnly()) {
             continue;
         }
-        if (store->getValue(key, value)) {
-            widenStoreName(store->getName(), storeName);
+        if (askStore(listed, key, hash, value)) {
+            storeName = listed.wideName;
             found = true;
             break;
         }
@@ -251,23 +281,27 @@ bool ConfigStoreManager::getValue(const std::wstring& key, std::wstring& value, 
     zvf::ScopedLock lock(storeListLock);
     enum class Note { None, Renamed, Legacy };
     Note note = Note::None;
-    std::wstring otherName;  // the current name of an old key, or the old name of a current one
+    const std::size_t hash = ConfigKeyHash::hashOf(key.data(), key.size());
+    // The current name of an old key, or the old name of a current one.
+    const std::wstring* otherName = currentNameOf(key, hash);
     bool found = false;
-    if (isKeyAlias(key, otherName)) {
-        found = walkStores(otherName, value, storeName, skipLocal, storeFilter);
+    if (otherName) {
+        found = walkStores(*otherName, ConfigKeyHash::hashOf(otherName->data(), otherName->size()), value, storeName,
+                           skipLocal, storeFilter);
         if (found) {
             note = Note::Renamed;
         } else {
             // A value still stored under the old name is honoured.
-            found = walkStores(key, value, storeName, skipLocal, storeFilter);
+            found = walkStores(key, hash, value, storeName, skipLocal, storeFilter);
             if (found) {
                 foundViaAlias = true;
             }
         }
     } else {
-        found = walkStores(key, value, storeName, skipLocal, storeFilter);
-        if (!found && hasKeyAlias(key, otherName)) {
-            found = walkStores(otherName, value, storeName, skipLocal, storeFilter);
+        found = walkStores(key, hash, value, storeName, skipLocal, storeFilter);
+        if (!found && (otherName = oldNameOf(key, hash)) != nullptr) {
+            found = walkStores(*otherName, ConfigKeyHash::hashOf(otherName->data(), otherName->size()), value,
+                               storeName, skipLocal, storeFilter);
             if (found) {
                 foundViaAlias = true;
                 note = Note::Legacy;
@@ -279,10 +313,10 @@ bool ConfigStoreManager::getValue(const std::wstring& key, std::wstring& value, 
         std::string message = "key : [" + PTKCoreUtils::toString(key) + "] ";
         if (note == Note::Renamed) {
             message += "is an alias. Key has been renamed. Actual lookup done on key name: [" +
-                       PTKCoreUtils::toString(otherName) + "] - ";
+                       PTKCoreUtils::toString(*otherName) + "] - ";
         } else if (note == Note::Legacy) {
             message += "did not exist. actual lookup done on legacy key name : [" +
-                       PTKCoreUtils::toString(otherName) + "] - ";
+                       PTKCoreUtils::toString(*otherName) + "] - ";
         }
         const std::wstring& shown = isKeySensitive(key) ? ConfigStoreConstants::VALUE_HIDDEN : value;
         message += std::string("skipLocal : [") + (skipLocal ? "1" : "0") + "]  value: [" +
@@ -317,23 +351,29 @@ std::wstring ConfigStoreManager::getValueFromConfigStore(const std::string& stor
 bool ConfigStoreManager::getOriginalValueFromStores(const std::wstring& key, std::wstring& originalValue,
                                                     std::wstring& originalStoreName, bool& readOnlyFound) {
     zvf::ScopedLock lock(storeListLock);
+    return walkForOriginal(key, ConfigKeyHash::hashOf(key.data(), key.size()), originalValue, originalStoreName,
+                           readOnlyFound);
+}
+
+bool ConfigStoreManager::walkForOriginal(const std::wstring& key, std::size_t hash, std::wstring& originalValue,
+                                         std::wstring& originalStoreName, bool& readOnlyFound) {
     readOnlyFound = false;
     std::wstring userValue;
     std::wstring adminValue;
     bool result = false;
-    for (const auto& store : stores) {
+    for (const ListedStore& listed : listedStores) {
         if (!userValue.empty() && !adminValue.empty()) {
             break;
         }
-        if (!store->isReadOnly()) {
+        if (!listed.store->isReadOnly()) {
             // A user value that lies before every administrator value
             // overrides it.
-            if (userValue.empty() && store->getValue(key, userValue) && adminValue.empty()) {
+            if (userValue.empty() && askStore(listed, key, hash, userValue) && adminValue.empty()) {
                 result = true;
             }
         } else if (adminValue.empty()) {
-            if (store->getValue(key, adminValue)) {
-                widenStoreName(store->getName(), originalStoreName);
+            if (askStore(listed, key, hash, adminValue)) {
+                originalStoreName = listed.wideName;
                 readOnlyFound = true;
             }
         }
@@ -556,7 +596,7 @@ void ConfigStoreManager::RemoveObserver(ConfigStoreManager_Observer* observer) {
     observers.erase(observer);
 }
 
-bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::wstring& value,
+bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::size_t hash, std::wstring& value,
                                                  std::wstring& storeName, std::wstring& originalValue,
                                                  std::wstring& originalStoreName, bool& overriddenByUser) {
     // The two walks of getValueFromStores and getOriginalValueFromStores in
@@ -568,30 +608,30 @@ bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::w
     std::wstring adminValue;
     std::wstring answer;
     overriddenByUser = false;
-    for (const auto& store : stores) {
+    for (const ListedStore& listed : listedStores) {
         const bool originalSearching = userValue.empty() || adminValue.empty();
         if (found && !originalSearching) {
             break;
         }
-        const bool readOnly = store->isReadOnly();
+        const bool readOnly = listed.store->isReadOnly();
         const bool originalAsks = originalSearching && (readOnly ? adminValue.empty() : userValue.empty());
         if (found && !originalAsks) {
             continue;
         }
-        if (!store->getValue(key, answer)) {
+        if (!askStore(listed, key, hash, answer)) {
             continue;
         }
         if (!found) {
             value = answer;
-            widenStoreName(store->getName(), storeName);
+            storeName = listed.wideName;
             found = true;
         }
         if (originalAsks) {
             if (readOnly) {
-                adminValue = answer;
-                widenStoreName(store->getName(), originalStoreName);
+                adminValue.swap(answer);
+                originalStoreName = listed.wideName;
             } else {
-                userValue = answer;
+                userValue.swap(answer);
                 if (adminValue.empty()) {
                     overriddenByUser = true;
                 }
@@ -599,7 +639,7 @@ bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::w
         }
     }
     DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
-    originalValue = adminValue;
+    originalValue.swap(adminValue);
     return found;
 }
 
@@ -609,15 +649,15 @@ void ConfigStoreManager::updateKey(std::wstring key, bool silent) {
     std::wstring storeName;
     std::wstring originalValue;
     std::wstring originalStoreName;
-    std::wstring otherName;
     // Most keys have no other name: one walk answers both questions. With
     // debug logging on, the lookup below writes its line as always.
-    if (!ZVFLog_isDebugEnabled(logger) && !isKeyAlias(key, otherName) && !hasKeyAlias(key, otherName)) {
+    const std::size_t hash = ConfigKeyHash::hashOf(key.data(), key.size());
+    if (!ZVFLog_isDebugEnabled(logger) && !currentNameOf(key, hash) && !oldNameOf(key, hash)) {
         bool overriddenByUser = false;
-        const bool found =
-            walkForValueAndOriginal(key, value, storeName, originalValue, originalStoreName, overriddenByUser);
-        NotifyConfigAddedOrUpdated(key, value, originalValue, found && overriddenByUser, found, storeName,
-                                   originalStoreName, silent);
+        const bool found = walkForValueAndOriginal(key, hash, value, storeName, originalValue, originalStoreName,
+                                                   overriddenByUser);
+        reportChange(std::move(key), std::move(value), std::move(originalValue), found && overriddenByUser, found,
+                     std::move(storeName), std::move(originalStoreName), silent);
         return;
     }
     bool viaAlias = false;
@@ -698,6 +738,20 @@ void ConfigStoreManager::NotifyConfigAddedOrUpdated(const std::wstring& key, con
         observer->onConfigAddedOrUpdated(key, value, originalValue, isOverridden, isDefined, valueStoreName,
                                          originalValueStoreName, silent);
     });
+}
+
+void ConfigStoreManager::reportChange(std::wstring key, std::wstring value, std::wstring originalValue,
+                                      bool isOverridden, bool isDefined, std::wstring valueStoreName,
+                                      std::wstring originalValueStoreName, bool silent) {
+    zvf::ScopedLock lock(observersLock);
+    if (observers.size() == 1) {
+        (*observers.begin())
+            ->onConfigAddedOrUpdated(std::move(key), std::move(value), std::move(originalValue), isOverridden,
+                                     isDefined, std::move(valueStoreName), std::move(originalValueStoreName), silent);
+        return;
+    }
+    NotifyConfigAddedOrUpdated(key, value, originalValue, isOverridden, isDefined, valueStoreName,
+                               originalValueStoreName, silent);
 }
 
 void ConfigStoreManager::NotifyFireIfRequired(std::wstring key) {

@@ -10,12 +10,14 @@
 
 #include "ConfigMap.h"
 #include "ConfigStore.h"
+#include "IndexedConfigMap.h"
 #include "zvf/Mutex.h"
 
 namespace ZVFUnified {
 
 class UnifiedFactory;
 class ConfigStoreManager_Observer;
+class HashedConfigLookup;
 class ConfigStoreAddedObserver;
 
 // Holds every config store in priority order and answers lookups by walking
@@ -169,18 +171,42 @@ public:
                                             const std::shared_ptr<ConfigStore>& b);
 
 private:
+    // What a walk needs of a listed store, read once when the list changes:
+    // the store's name never changes, and stores of this library take the
+    // key's hash so that a lookup hashes the key once.
+    struct ListedStore {
+        ConfigStore* store;
+        HashedConfigLookup* hashed;  // null for stores of other components
+        std::string name;
+        std::wstring wideName;
+    };
+    // Rebuilds listedStores from stores; called after every change of stores.
+    void storesChanged();
+    // store->getValue, through the hashed lookup where the store has one.
+    static bool askStore(const ListedStore& listed, const std::wstring& key, std::size_t hash, std::wstring& value);
     // The effective value of key and the administrator's value in one walk
     // (no filter, local stores included, no alias resolution); the caller
     // holds the store-list lock. overriddenByUser as getOriginalValueFromStores.
-    bool walkForValueAndOriginal(const std::wstring& key, std::wstring& value, std::wstring& storeName,
-                                 std::wstring& originalValue, std::wstring& originalStoreName,
-                                 bool& overriddenByUser);
+    bool walkForValueAndOriginal(const std::wstring& key, std::size_t hash, std::wstring& value,
+                                 std::wstring& storeName, std::wstring& originalValue,
+                                 std::wstring& originalStoreName, bool& overriddenByUser);
+    // getOriginalValueFromStores with the key's hash, lock held.
+    bool walkForOriginal(const std::wstring& key, std::size_t hash, std::wstring& originalValue,
+                         std::wstring& originalStoreName, bool& readOnlyFound);
+    // The current name of an old name, or the old name of a current one, in
+    // place in the alias tables (they never change); null when there is none.
+    const std::wstring* currentNameOf(const std::wstring& key, std::size_t hash) const;
+    const std::wstring* oldNameOf(const std::wstring& key, std::size_t hash) const;
+    // NotifyConfigAddedOrUpdated for a report the caller no longer needs: the
+    // usual single observer receives the texts themselves, not copies.
+    void reportChange(std::wstring key, std::wstring value, std::wstring originalValue, bool isOverridden,
+                      bool isDefined, std::wstring valueStoreName, std::wstring originalValueStoreName, bool silent);
     // Calls call(observer) for every observer with the observers lock held.
     template <class Call>
     void forEachObserver(const Call& call);
     // getValueFromStores without taking the lock: the caller holds it.
-    bool walkStores(const std::wstring& key, std::wstring& value, std::wstring& storeName, bool skipLocal,
-                    const std::string& storeFilter);
+    bool walkStores(const std::wstring& key, std::size_t hash, std::wstring& value, std::wstring& storeName,
+                    bool skipLocal, const std::string& storeFilter);
     // Queues store->persistValues() on the task dispatcher, keeping the
     // store alive until it has run.
     void queuePersistValues(const std::shared_ptr<ConfigStore>& store);
@@ -198,6 +224,9 @@ private:
     std::shared_ptr<UnifiedFactory> factory;
     ConfigMap aliasToCurrent;  // old name -> current name; fixed at construction
     ConfigMap currentToAlias;  // current name -> old name; fixed at construction
+    IndexedConfigMap aliasToCurrentIndex;  // the same two tables, hashed for lookups
+    IndexedConfigMap currentToAliasIndex;
+    std::vector<ListedStore> listedStores;  // parallel to stores; guarded by storeListLock
     std::list<std::weak_ptr<ConfigStoreAddedObserver>> storeAddedObservers;
     zvf::Mutex storeAddedLock;  // guards storeAddedObservers
 

@@ -75,6 +75,7 @@ void ConfigStoreManager::clearConfigStores() {
             continue;
         }
         stores.erase(stores.begin() + index);
+        storesChanged();
         // Observers learn the values that remain without this store.
         notifyObservers(store);
     }
@@ -102,6 +103,7 @@ bool ConfigStoreManager::removeStoreWithSameName(const std::string& name) {
     for (auto it = stores.begin(); it != stores.end(); ++it) {
         if (*it == store) {
             stores.erase(it);
+            storesChanged();
             break;
         }
     }

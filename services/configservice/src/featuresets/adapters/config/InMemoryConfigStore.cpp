@@ -18,25 +18,29 @@ InMemoryConfigStore::InMemoryConfigStore(std::string name, int priority)
 InMemoryConfigStore::~InMemoryConfigStore() = default;
 
 bool InMemoryConfigStore::getValue(const std::wstring& key, std::wstring& value) {
+    return getValueHashed(key, ConfigKeyHash::hashOf(key.data(), key.size()), value);
+}
+
+bool InMemoryConfigStore::getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) {
     zvf::ScopedLock lock(valuesLock);
-    return lookupValue(values, key, value);
+    return lookupValue(values, key, hash, value);
 }
 
 bool InMemoryConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {
     zvf::ScopedLock lock(valuesLock);
     // A key already held in other letter case keeps its first spelling.
-    values[key] = value;
+    values.assign(key, value);
     return true;
 }
 
 std::vector<std::wstring> InMemoryConfigStore::getKeys() {
     zvf::ScopedLock lock(valuesLock);
-    return configMapKeys(values);
+    return configMapKeys(values.entries());
 }
 
 bool InMemoryConfigStore::removeValue(const std::wstring& key) {
     zvf::ScopedLock lock(valuesLock);
-    return values.erase(key) > 0;
+    return values.erase(key);
 }
 
 void InMemoryConfigStore::removeAllValues() {

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "ConfigMap.h"
 #include "ConfigStore.h"
+#include "HashedConfigLookup.h"
+#include "IndexedConfigMap.h"
 #include "zvf/Mutex.h"
 
 namespace ZVFUnified {
@@ -13,7 +14,7 @@ namespace ZVFUnified {
 // A writable store whose values live only as long as the process: the
 // run-time values of "InMemoryConfigStore", and the user store in SDK mode.
 // Nothing is persisted. Thread-safe: every operation holds the values lock.
-class InMemoryConfigStore : public ConfigStore {
+class InMemoryConfigStore : public ConfigStore, public HashedConfigLookup {
 public:
     InMemoryConfigStore(std::string name, int priority);
     ~InMemoryConfigStore() override;
@@ -34,8 +35,11 @@ public:
     bool isLocal() override;
     bool waitForStoreReady() override;
 
+    // HashedConfigLookup:
+    bool getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) override;
+
 private:
-    ConfigMap values;
+    IndexedConfigMap values;
     zvf::Mutex valuesLock;  // recursive; guards values
     std::string name;
     int priority;

@@ -121,6 +121,18 @@ std::size_t entryBytes(const std::wstring& key, const std::wstring& value) {
            XmlSafeText::documentBytes(value, escaped);
 }
 
+// Whether an element or attribute name equals lowerName ignoring ASCII
+// case; asked for every element and attribute of a file, so it allocates
+// nothing.
+bool namedIgnoringCase(const xmlChar* name, const char* lowerName) {
+    for (; *name != 0 && *lowerName != 0; ++name, ++lowerName) {
+        if (PTKCoreUtils::foldAscii(static_cast<char>(*name)) != *lowerName) {
+            return false;
+        }
+    }
+    return *name == 0 && *lowerName == 0;
+}
+
 // A key as shown in a refusal: long keys are cut short.
 std::string keyForLog(const std::wstring& key) {
     constexpr std::size_t shown = 100;
@@ -162,8 +174,12 @@ LocalFileConfigStore::LocalFileConfigStore(const std::string& name, int priority
 LocalFileConfigStore::~LocalFileConfigStore() = default;
 
 bool LocalFileConfigStore::getValue(const std::wstring& key, std::wstring& value) {
+    return getValueHashed(key, ConfigKeyHash::hashOf(key.data(), key.size()), value);
+}
+
+bool LocalFileConfigStore::getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) {
     zvf::ScopedLock lock(valuesLock);
-    return lookupValue(values, key, value);
+    return lookupValue(values, key, hash, value);
 }
 
 bool LocalFileConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {
@@ -177,7 +193,7 @@ bool LocalFileConfigStore::storeValue(const std::wstring& key, const std::wstrin
 
 std::vector<std::wstring> LocalFileConfigStore::getKeys() {
     zvf::ScopedLock lock(valuesLock);
-    return configMapKeys(values);
+    return configMapKeys(values.entries());
 }
 
 bool LocalFileConfigStore::removeValue(const std::wstring& key) {
@@ -186,8 +202,10 @@ bool LocalFileConfigStore::removeValue(const std::wstring& key) {
     if (found == values.end()) {
         return false;
     }
-    valuesDocumentBytes -= entryBytes(found->first, found->second);
-    values.erase(found);
+    if (valuesDocumentBytesKnown) {
+        valuesDocumentBytes -= entryBytes(found->first, found->second);
+    }
+    values.erase(key);
     return true;
 }
 
@@ -195,6 +213,7 @@ void LocalFileConfigStore::removeAllValues() {
     zvf::ScopedLock lock(valuesLock);
     values.clear();
     valuesDocumentBytes = 0;
+    valuesDocumentBytesKnown = true;
 }
 
 bool LocalFileConfigStore::isReadOnly() { return readOnly; }
@@ -209,7 +228,7 @@ void LocalFileConfigStore::persistValues() {
     zvf::ScopedLock files(fileLock);
     {
         zvf::ScopedLock lock(valuesLock);
-        if (sameValues(values, lastPersistedValues)) {
+        if (sameValues(values.entries(), lastPersistedValues)) {
             if (ZVFLog_isDebugEnabled(logger)) {
                 ZVF_LOG(logger, 5, std::string("Same content has been saved."));
             }
@@ -221,7 +240,7 @@ void LocalFileConfigStore::persistValues() {
         zvf::ScopedLock lock(valuesLock);
         // Recorded before the write: a write that fails is not retried by a
         // later call with the same content.
-        lastPersistedValues = values;
+        lastPersistedValues = values.entries();
         getDataString(data);
     }
     // A read-only or destroyed store serialises nothing; it must not empty
@@ -252,7 +271,6 @@ void LocalFileConfigStore::backupConfigFile() { persistValuesImpl(backupFileName
 
 bool LocalFileConfigStore::readFromFile() {
     zvf::ScopedLock files(fileLock);
-    zvf::ScopedLock lock(valuesLock);
     const std::string path = directory + fileName;
     if (!PTKCoreUtils::FileUtils::fileExists(path)) {
         ZVF_LOG(logger, 3,
@@ -267,7 +285,9 @@ bool LocalFileConfigStore::readFromFile() {
     }
     std::shared_ptr<xmlDoc> doc(XmlLibrary::readFile(logger, path), XmlDocFreer());
     if (doc) {
+        readValues.clear();
         processXml(xmlDocGetRootElement(doc.get()));
+        adoptReadValues();
         return true;
     }
 
@@ -294,7 +314,6 @@ bool LocalFileConfigStore::readFromFile() {
 
 bool LocalFileConfigStore::readFromEncryptedFile() {
     zvf::ScopedLock files(fileLock);
-    zvf::ScopedLock lock(valuesLock);
     const std::string path = directory + fileName;
     zvf::SecureString data;
     if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
@@ -315,10 +334,13 @@ bool LocalFileConfigStore::readFromEncryptedFile() {
             ZVF_LOG(logger, 2,
                     std::string("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration"));
         } else {
+            readValues.clear();
             processXml(xmlDocGetRootElement(doc.get()));
+            adoptReadValues();
             // The file holds exactly this content: a persist with nothing
             // changed since has nothing to write.
-            lastPersistedValues = values;
+            zvf::ScopedLock lock(valuesLock);
+            lastPersistedValues = values.entries();
         }
     }
     zvf::SecureStringUtils::ZVFZeroString(document);
@@ -386,7 +408,7 @@ void LocalFileConfigStore::processXml(xmlNodePtr node) {
 
 void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
     if (node == nullptr || node->type != XML_ELEMENT_NODE || node->name == nullptr ||
-        PTKCoreUtils::toLowercase(std::string(text(node->name))) != "userconfig") {
+        !namedIgnoringCase(node->name, "userconfig")) {
         return;
     }
     std::wstring key;
@@ -395,10 +417,9 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
         if (attribute->name == nullptr) {
             continue;
         }
-        const std::string attributeName = PTKCoreUtils::toLowercase(std::string(text(attribute->name)));
-        if (attributeName == "name") {
+        if (namedIgnoringCase(attribute->name, "name")) {
             key = PTKCoreUtils::toWideString(attributeText(attribute));
-        } else if (attributeName == "value") {
+        } else if (namedIgnoringCase(attribute->name, "value")) {
             std::string narrow = attributeText(attribute);
             zvf::SecureStringUtils::ZVFZeroWstring(value);
             value = PTKCoreUtils::toWideString(narrow);
@@ -418,14 +439,34 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
         key = ConfigStoreConstants::Keys::VoicemailPrimaryServer;
     }
     if (!key.empty()) {
-        zvf::ScopedLock lock(valuesLock);
         // The first occurrence of a key wins.
-        if (values.find(key) == values.end()) {
-            valuesDocumentBytes += entryBytes(key, value);
-            values[key] = value;
-        }
+        readValues.emplace(key, value);
     }
     zvf::SecureStringUtils::ZVFZeroWstring(value);
+}
+
+void LocalFileConfigStore::adoptReadValues() {
+    zvf::ScopedLock lock(valuesLock);
+    if (values.empty()) {
+        values = std::move(readValues);
+    } else {
+        for (const auto& entry : readValues) {
+            values.insert(entry.first, entry.second);
+        }
+    }
+    readValues = ConfigMap();
+    valuesDocumentBytesKnown = false;
+}
+
+std::size_t LocalFileConfigStore::documentBytesOfValues() {
+    if (!valuesDocumentBytesKnown) {
+        valuesDocumentBytes = 0;
+        for (const auto& entry : values) {
+            valuesDocumentBytes += entryBytes(entry.first, entry.second);
+        }
+        valuesDocumentBytesKnown = true;
+    }
+    return valuesDocumentBytes;
 }
 
 bool LocalFileConfigStore::putValue(const std::wstring& key, const std::wstring& value) {
@@ -438,7 +479,7 @@ bool LocalFileConfigStore::putValue(const std::wstring& key, const std::wstring&
         refusal = "the key is empty";
     } else if (found == values.end() && values.size() >= MAX_ENTRIES) {
         refusal = "the settings file holds the " + std::to_string(MAX_ENTRIES) + " entries it can be read back with";
-    } else if (DOCUMENT_OVERHEAD_BYTES + valuesDocumentBytes - replaced + added > MAX_SETTINGS_DOCUMENT_BYTES) {
+    } else if (DOCUMENT_OVERHEAD_BYTES + documentBytesOfValues() - replaced + added > MAX_SETTINGS_DOCUMENT_BYTES) {
         refusal = "the settings file would grow beyond the " + std::to_string(MAX_SETTINGS_DOCUMENT_BYTES) +
                   " bytes it can be read back from";
     }
@@ -446,11 +487,7 @@ bool LocalFileConfigStore::putValue(const std::wstring& key, const std::wstring&
         ZVF_LOG(logger, 2, "Refused to store the value of key [" + keyForLog(key) + "]: " + refusal);
         return false;
     }
-    if (found == values.end()) {
-        values.emplace(key, value);
-    } else {
-        found->second = value;
-    }
+    values.assign(key, value);
     valuesDocumentBytes = valuesDocumentBytes - replaced + added;
     return true;
 }
@@ -487,7 +524,7 @@ void LocalFileConfigStore::writeTarget(const std::string& targetFileName) {
         zvf::ScopedLock lock(valuesLock);
         getDataString(data);
         if (targetFileName == fileName) {
-            lastPersistedValues = values;
+            lastPersistedValues = values.entries();
         }
     }
     if (data.empty()) {

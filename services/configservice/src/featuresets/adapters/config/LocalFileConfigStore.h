@@ -10,6 +10,8 @@
 #include "ConfigMap.h"
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
+#include "HashedConfigLookup.h"
+#include "IndexedConfigMap.h"
 #include "zvf/Mutex.h"
 #include "zvf/SecureString.h"
 
@@ -46,7 +48,8 @@ class ConfigFileCacheTimer;
 // values lock, and a thread holding only the values lock never waits for the
 // file lock, so file I/O never blocks lookups for longer than a copy.
 class CONFIGSERVICE_API LocalFileConfigStore : public ConfigStore,
-                                               public std::enable_shared_from_this<LocalFileConfigStore> {
+                                               public std::enable_shared_from_this<LocalFileConfigStore>,
+                                               public HashedConfigLookup {
 public:
     // The user's settings store: "nuvrixLocalConfig.dat" (backup
     // "nuvrixLocalConfig_backup.dat") in the configuration directory,
@@ -80,6 +83,9 @@ public:
     bool isLocal() override;
     bool waitForStoreReady() override;
     bool shouldCacheConfigStore() override;
+
+    // HashedConfigLookup:
+    bool getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) override;
 
     // Kept for the store's owner; the store takes no action on it.
     void setTimer(std::shared_ptr<ConfigFileCacheTimer> timer);
@@ -115,6 +121,13 @@ private:
     // back (an empty key, a document grown beyond what the parser reads); a
     // refusal is logged at level 2. Values lock held or taken.
     bool putValue(const std::wstring& key, const std::wstring& value);
+    // Takes what a read collected into the values (under the values lock,
+    // for as long as a swap takes): entries the values already hold keep
+    // their value.
+    void adoptReadValues();
+    // valuesDocumentBytes, counted once after a read (values lock held):
+    // reading the file at start does not pay for a figure only writes need.
+    std::size_t documentBytesOfValues();
     // Serialises under the values lock and writes directory + target.
     void writeTarget(const std::string& targetFileName);
     // Writes data to directory + target through encrypted storage; a
@@ -129,14 +142,18 @@ private:
     bool destroyed = false;
     zvf::Mutex valuesLock;  // recursive; guards the two maps, the flags and timer
     zvf::Mutex fileLock;    // recursive; serialises reading and writing the files
-    ConfigMap values;
+    IndexedConfigMap values;
     ConfigMap lastPersistedValues;  // the values as last handed to storage by persistValues
     std::size_t valuesDocumentBytes = 0;  // at most what the values take in the settings document
+    bool valuesDocumentBytesKnown = true;  // false after a read, until a write needs the figure
     std::string directory;          // ends with the file separator unless empty
     std::string fileName;
     std::string backupFileName;
     std::shared_ptr<ConfigFileCacheTimer> timer;
     bool keepUnreadableFile = false;  // guarded by fileLock; the settings file could not be read or parsed
+    // The entries of the file being read, collected outside the values lock
+    // so that reading and parsing never block lookups; guarded by fileLock.
+    ConfigMap readValues;
 };
 
 }  // namespace ZVFUnified

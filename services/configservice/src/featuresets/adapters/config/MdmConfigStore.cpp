@@ -8,7 +8,9 @@
 namespace ZVFUnified {
 
 MdmConfigStore::MdmConfigStore(const std::string& xmlText) {
-    XmlConfigParser::readFromMemory(xmlText, values, sensitiveKeys);
+    ConfigMap parsed;
+    XmlConfigParser::readFromMemory(xmlText, parsed, sensitiveKeys);
+    values = std::move(parsed);
 }
 
 MdmConfigStore::MdmConfigStore(std::shared_ptr<MdmConfigRetriever> retriever) {
@@ -20,13 +22,17 @@ MdmConfigStore::MdmConfigStore(std::shared_ptr<MdmConfigRetriever> retriever) {
 MdmConfigStore::~MdmConfigStore() = default;
 
 bool MdmConfigStore::getValue(const std::wstring& key, std::wstring& value) {
-    return lookupTrimmed(values, key, value);
+    return getValueHashed(key, ConfigKeyHash::hashOf(key.data(), key.size()), value);
+}
+
+bool MdmConfigStore::getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) {
+    return lookupTrimmed(values, key, hash, value);
 }
 
 bool MdmConfigStore::storeValue(const std::wstring&, const std::wstring&) { return false; }
 
 std::vector<std::wstring> MdmConfigStore::getKeys() {
-    return configMapKeys(values);
+    return configMapKeys(values.entries());
 }
 
 bool MdmConfigStore::removeValue(const std::wstring&) { return false; }

@@ -9,6 +9,8 @@
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
 #include "ConfigStoreConstants.h"
+#include "HashedConfigLookup.h"
+#include "IndexedConfigMap.h"
 #include "SensitiveKeySource.h"
 
 namespace ZVFUnified {
@@ -19,7 +21,7 @@ class MdmConfigRetriever;
 // priority 500. Filled once at construction, from settings handed over as
 // XML text or from an outside MdmConfigRetriever; immutable afterwards, so
 // it takes no lock.
-class CONFIGSERVICE_API MdmConfigStore : public ConfigStore, public SensitiveKeySource {
+class CONFIGSERVICE_API MdmConfigStore : public ConfigStore, public SensitiveKeySource, public HashedConfigLookup {
 public:
     // Every instance answers with this name ("MdmConfigStore") and priority
     // (500), whichever constructor made it.
@@ -52,8 +54,11 @@ public:
     // SensitiveKeySource:
     std::vector<std::wstring> getSensitiveKeys() override;
 
+    // HashedConfigLookup:
+    bool getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) override;
+
 private:
-    ConfigMap values;
+    IndexedConfigMap values;
     ConfigKeySet sensitiveKeys;  // marked sensitive in the settings text
 };
 

@@ -19,21 +19,30 @@ XmlConfigStore::XmlConfigStore(std::string name, int priority, bool isLocal, boo
     }
     // The keys the file marks sensitive go to the manager when the store is
     // added (getSensitiveKeys).
-    zvf::ScopedWriteRWLock guard(lock);
+    ConfigMap read;
     if (encrypted) {
-        XmlConfigParser::readFromEncryptedFile(this->filePath, values, sensitiveKeys);
+        XmlConfigParser::readFromEncryptedFile(this->filePath, read, sensitiveKeys);
     } else {
-        XmlConfigParser::readFromFile(this->filePath, values, sensitiveKeys);
+        XmlConfigParser::readFromFile(this->filePath, read, sensitiveKeys);
     }
+    zvf::ScopedWriteRWLock guard(lock);
+    values = std::move(read);
 }
 
 XmlConfigStore::~XmlConfigStore() = default;
 
 bool XmlConfigStore::getValue(const std::wstring& key, std::wstring& value) {
+    return getValueHashed(key, ConfigKeyHash::hashOf(key.data(), key.size()), value);
+}
+
+bool XmlConfigStore::getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) {
+    // A cached copy of server configuration never decides certificate
+    // checking.
+    const std::wstring& certificateKey = ConfigStoreConstants::Keys::CertificateValidationEnabled;
     zvf::ScopedReadRWLock guard(lock);
-    auto it = values.find(key);
+    auto it = values.find(key, hash);
     if (it == values.end() ||
-        PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::CertificateValidationEnabled)) {
+        (key.size() == certificateKey.size() && PTKCoreUtils::caseInsensitiveStringCompare(key, certificateKey) == 0)) {
         value.clear();
         return false;
     }
@@ -44,18 +53,18 @@ bool XmlConfigStore::getValue(const std::wstring& key, std::wstring& value) {
 
 bool XmlConfigStore::storeValue(const std::wstring& key, const std::wstring& value) {
     zvf::ScopedWriteRWLock guard(lock);
-    values[key] = value;
+    values.assign(key, value);
     return true;
 }
 
 std::vector<std::wstring> XmlConfigStore::getKeys() {
     zvf::ScopedReadRWLock guard(lock);
-    return configMapKeys(values);
+    return configMapKeys(values.entries());
 }
 
 bool XmlConfigStore::removeValue(const std::wstring& key) {
     zvf::ScopedWriteRWLock guard(lock);
-    return values.erase(key) > 0;
+    return values.erase(key);
 }
 
 void XmlConfigStore::removeAllValues() {}

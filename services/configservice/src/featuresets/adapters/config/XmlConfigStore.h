@@ -7,6 +7,8 @@
 #include "ConfigMap.h"
 #include "ConfigServiceExport.h"
 #include "ConfigStore.h"
+#include "HashedConfigLookup.h"
+#include "IndexedConfigMap.h"
 #include "SensitiveKeySource.h"
 #include "zvf/RWLock.h"
 
@@ -17,7 +19,7 @@ namespace ZVFUnified {
 // "CertificateValidationEnabled": certificate checking is not decided by a
 // cached copy of server configuration. Thread-safe: lookups share the
 // read/write lock; changes to the map and file writes take it exclusively.
-class CONFIGSERVICE_API XmlConfigStore : public ConfigStore, public SensitiveKeySource {
+class CONFIGSERVICE_API XmlConfigStore : public ConfigStore, public SensitiveKeySource, public HashedConfigLookup {
 public:
     // Empty; with loadFromFile the values are read from filePath (through
     // encrypted storage when encrypted is true). A file that cannot be read
@@ -48,8 +50,11 @@ public:
     // SensitiveKeySource:
     std::vector<std::wstring> getSensitiveKeys() override;
 
+    // HashedConfigLookup:
+    bool getValueHashed(const std::wstring& key, std::size_t hash, std::wstring& value) override;
+
 protected:
-    ConfigMap values;
+    IndexedConfigMap values;
     std::string filePath;  // full path of the cache file
     zvf::RWLock lock;      // guards values
     bool local;

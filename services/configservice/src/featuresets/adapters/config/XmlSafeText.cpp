@@ -181,9 +181,7 @@ bool XmlSafeText::isEscapedEntry(xmlNodePtr element) {
         return false;
     }
     for (xmlAttrPtr attribute = element->properties; attribute != nullptr; attribute = attribute->next) {
-        if (attribute->name == nullptr ||
-            !PTKCoreUtils::caseInsensitiveStringEquals(std::string(reinterpret_cast<const char*>(attribute->name)),
-                                                       std::string(ESCAPED_ATTRIBUTE))) {
+        if (attribute->name == nullptr || xmlStrcasecmp(attribute->name, BAD_CAST ESCAPED_ATTRIBUTE) != 0) {
             continue;
         }
         std::string value;
