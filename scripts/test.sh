@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: once in the default preset
-# (RelWithDebInfo, g++) and once under AddressSanitizer + UBSan (clang).
-# Usage: scripts/test.sh [preset...]   (default: default asan)
+# (RelWithDebInfo, g++) and once under AddressSanitizer + UBSan (clang);
+# then builds the fuzz harnesses (clang, libFuzzer, ASan + UBSan), replays
+# their seed corpora and fuzzes each harness briefly (NUVRIX_FUZZ_SECONDS,
+# default 25; scripts/fuzz.sh runs longer).
+# Usage: scripts/test.sh [preset...]   (default: default asan fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +12,7 @@ scripts/setup.sh
 
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then
-  presets=(default asan)
+  presets=(default asan fuzz)
 fi
 
 for preset in "${presets[@]}"; do
@@ -19,4 +22,7 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "${preset}"
   echo "=== ${preset}: test"
   ctest --preset "${preset}"
+  if [ "${preset}" = fuzz ]; then
+    scripts/fuzz.sh "${NUVRIX_FUZZ_SECONDS:-25}"
+  fi
 done
