@@ -38,6 +38,31 @@ TEST(ByteBlobTest, DestroyDataForgetsTheBytes) {
     EXPECT_EQ(nullptr, blob.getData());
 }
 
+TEST(ByteBlobTest, RefillKeepsAnAllocationOfAboutTheSizeAndFillsItWithFF) {
+    zvf::ByteBlob blob(48);
+    blob.getData()[0] = 1;
+    const unsigned char* first = blob.getData();
+    blob.refill(40);
+    EXPECT_EQ(first, blob.getData());
+    EXPECT_EQ(40u, blob.getSize());
+    EXPECT_EQ(std::string(40, '\xFF'), std::string(reinterpret_cast<const char*>(blob.getData()), 40));
+
+    blob.refill(64);  // larger than the allocation
+    EXPECT_EQ(64u, blob.getSize());
+    EXPECT_EQ(std::string(64, '\xFF'), std::string(reinterpret_cast<const char*>(blob.getData()), 64));
+
+    zvf::ByteBlob large(4096);
+    const unsigned char* big = large.getData();
+    large.refill(16);  // far smaller: the large allocation is given back
+    EXPECT_NE(big, large.getData());
+    EXPECT_EQ(16u, large.getSize());
+
+    zvf::ByteBlob empty;
+    empty.refill(8);
+    ASSERT_NE(nullptr, empty.getData());
+    EXPECT_EQ(8u, empty.getSize());
+}
+
 TEST(ByteBlobTest, SizeCanOnlyShrink) {
     zvf::ByteBlob blob(48);
     blob.shrinkSize(32);

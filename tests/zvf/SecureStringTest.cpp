@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -76,6 +80,40 @@ TEST(SecureStringTest, SameTextEncryptsDifferentlyButComparesEqualUpToTheFirstNu
     EXPECT_TRUE(first != SecureString());
     EXPECT_TRUE(SecureString() == SecureString());
     EXPECT_TRUE(SecureString(std::string("ab\0cd", 5)) == SecureString(std::string("ab\0xy", 5)));
+}
+
+TEST(SecureStringTest, EveryValueGetsAVectorOfItsOwn) {
+    std::vector<Bytes> vectors;
+    SecureString reused;
+    for (int i = 0; i < 200; ++i) {  // more than one batch of random vectors
+        reused.setValue("same", 4);
+        const Bytes encrypted = reused.getEncryptedValue();
+        vectors.emplace_back(encrypted.begin(), encrypted.begin() + 16);
+    }
+    std::sort(vectors.begin(), vectors.end());
+    EXPECT_EQ(vectors.end(), std::adjacent_find(vectors.begin(), vectors.end()));
+}
+
+TEST(SecureStringTest, ParentAndForkedChildNeverShareAVector) {
+    SecureString("before the fork");  // the thread's vectors are drawn
+    int pipeEnds[2];
+    ASSERT_EQ(0, pipe(pipeEnds));
+    const pid_t child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        const Bytes encrypted = SecureString("in the child").getEncryptedValue();
+        const bool written = write(pipeEnds[1], encrypted.data(), 16) == 16;
+        _exit(written ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    const Bytes parentEncrypted = SecureString("in the parent").getEncryptedValue();
+    Bytes childVector(16);
+    EXPECT_EQ(16, read(pipeEnds[0], childVector.data(), 16));
+    close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(Bytes(parentEncrypted.begin(), parentEncrypted.begin() + 16), childVector);
 }
 
 TEST(SecureStringTest, EncryptedFormRebuildsTheValueAndShortFormsGiveNothing) {

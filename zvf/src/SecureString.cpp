@@ -1,7 +1,11 @@
 #include "zvf/SecureString.h"
 
+#include <pthread.h>
+
+#include <atomic>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -35,74 +39,201 @@ unsigned char u(unsigned char a, unsigned char b) {
     return static_cast<unsigned char>(a ^ b);
 }
 
-// Builds the key into `buffer`, a fresh blob of 32 bytes.
-void bWV0aG9k(ByteBlob& buffer) {
-    unsigned char* key = buffer.getData();
-    for (size_t i = 0; i < kKeyLength; ++i) {
-        key[i] = u(kKeyPairs[i][0], kKeyPairs[i][1]);
+// The key, built on the stack of the operation that needs it and wiped by
+// its destructor.
+class CipherKey {
+public:
+    CipherKey() {
+        for (size_t i = 0; i < kKeyLength; ++i) {
+            bytes[i] = u(kKeyPairs[i][0], kKeyPairs[i][1]);
+        }
     }
+    ~CipherKey() { SecureStringUtils::guaranteed_memset(bytes, 0, sizeof(bytes)); }
+    CipherKey(const CipherKey&) = delete;
+    CipherKey& operator=(const CipherKey&) = delete;
+
+    const unsigned char* get() const { return bytes; }
+
+private:
+    unsigned char bytes[kKeyLength];
+};
+
+// ---- Initialisation vectors -------------------------------------------------------
+
+// Bumped in the child of every fork: a child must never hand out the vectors
+// its parent drew before the fork, or two processes could encrypt different
+// secrets under one vector.
+std::atomic<unsigned> forkGeneration{0};
+
+void registerForkHandler() {
+    static const bool registered = [] {
+        return pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1, std::memory_order_relaxed); }) == 0;
+    }();
+    (void)registered;
 }
+
+// Fresh random vectors, one per value, drawn from OpenSSL's generator in
+// batches: a call to RAND_bytes costs about as much for 1 KiB as for 16
+// bytes, and several times the encryption of a short secret. Every vector is
+// handed out once and its bytes are zeroed in the pool when taken. One pool
+// per thread, so no lock; refilled after a fork (see forkGeneration).
+class InitVectorPool {
+public:
+    // False when the generator fails; out is then unchanged.
+    bool take(unsigned char* out) {
+        const unsigned generation = forkGeneration.load(std::memory_order_relaxed);
+        if (next == kPoolBytes || generation != poolGeneration) {
+            registerForkHandler();
+            SecureStringUtils::guaranteed_memset(bytes, 0, sizeof(bytes));
+            next = kPoolBytes;
+            if (RAND_bytes(bytes, static_cast<int>(kPoolBytes)) != 1) {
+                return false;
+            }
+            next = 0;
+            poolGeneration = generation;
+        }
+        std::memcpy(out, bytes + next, kInitVectorLength);
+        SecureStringUtils::guaranteed_memset(bytes + next, 0, kInitVectorLength);
+        next += kInitVectorLength;
+        return true;
+    }
+
+private:
+    static constexpr size_t kPoolBytes = 64 * kInitVectorLength;
+    unsigned char bytes[kPoolBytes] = {};
+    size_t next = kPoolBytes;  // the pool starts used up
+    unsigned poolGeneration = 0;
+};
+
+thread_local InitVectorPool initVectorPool;
+
+// ---- Cipher contexts ---------------------------------------------------------------
 
 using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
-CipherContext newCipherContext() {
-    CipherContext context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
-    if (context && EVP_CIPHER_CTX_reset(context.get()) != 1) {
-        context.reset();
+// AES-256-CBC contexts of one thread, one for each direction, set up once:
+// making a context, fetching the cipher and freeing the context again cost
+// twice the encryption of a short secret. Padding is switched off and done
+// here on the stack instead, so that neither context ever buffers a plain
+// byte; after each operation the context's key schedule is overwritten with
+// that of an all-zero key, so that between operations it holds nothing
+// secret either.
+class CipherContexts {
+public:
+    CipherContexts() : encrypt(newContext(1)), decrypt(newContext(0)) {}
+    CipherContexts(const CipherContexts&) = delete;
+    CipherContexts& operator=(const CipherContexts&) = delete;
+
+    // The context, or null when it could not be set up.
+    EVP_CIPHER_CTX* forEncryption() { return encrypt.get(); }
+    EVP_CIPHER_CTX* forDecryption() { return decrypt.get(); }
+
+private:
+    static CipherContext newContext(int encrypting) {
+        CipherContext context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+        const unsigned char zeros[kKeyLength] = {};
+        if (!context ||
+            EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, zeros, zeros, encrypting) != 1 ||
+            EVP_CIPHER_CTX_set_padding(context.get(), 0) != 1) {
+            context.reset();
+        }
+        return context;
     }
-    return context;
-}
+
+    CipherContext encrypt;
+    CipherContext decrypt;
+};
+
+thread_local CipherContexts cipherContexts;
+
+// Keys the context for one operation and, whatever happens, overwrites the
+// key schedule with that of the all-zero key when the operation is over.
+class KeyedContext {
+public:
+    KeyedContext(EVP_CIPHER_CTX* context, const unsigned char* initVector) : context(context) {
+        const CipherKey key;
+        keyed = context != nullptr &&
+                EVP_CipherInit_ex(context, nullptr, nullptr, key.get(), initVector, -1) == 1;
+    }
+    ~KeyedContext() {
+        if (context != nullptr) {
+            // The vector left in the context is the last cipher block, no
+            // secret; only the key schedule is replaced.
+            const unsigned char zeros[kKeyLength] = {};
+            (void)EVP_CipherInit_ex(context, nullptr, nullptr, zeros, nullptr, -1);
+        }
+    }
+    KeyedContext(const KeyedContext&) = delete;
+    KeyedContext& operator=(const KeyedContext&) = delete;
+
+    bool ok() const { return keyed; }
+
+    // Whole blocks from in to out (which may be the same), in chunks EVP's int
+    // lengths can carry. False on failure.
+    bool transform(const unsigned char* in, size_t length, unsigned char* out) {
+        for (size_t done = 0; done < length;) {
+            const size_t chunk = length - done < kMaxChunk ? length - done : kMaxChunk;
+            int outLength = 0;
+            if (EVP_CipherUpdate(context, out + done, &outLength, in + done, static_cast<int>(chunk)) != 1 ||
+                static_cast<size_t>(outLength) != chunk) {
+                return false;
+            }
+            done += chunk;
+        }
+        return true;
+    }
+
+private:
+    EVP_CIPHER_CTX* context;
+    bool keyed = false;
+};
 
 // AES-256-CBC with PKCS#7 padding of `length` bytes into `cipher`, which holds
 // at least length + 16 bytes. Returns the bytes produced, or -1 on failure.
-long long encryptBytes(const unsigned char* key, const unsigned char* initVector, const unsigned char* plain,
-                       size_t length, unsigned char* cipher) {
-    CipherContext context = newCipherContext();
-    if (!context || EVP_EncryptInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key, initVector) != 1) {
+long long encryptBytes(const unsigned char* initVector, const unsigned char* plain, size_t length,
+                       unsigned char* cipher) {
+    KeyedContext context(cipherContexts.forEncryption(), initVector);
+    if (!context.ok()) {
         return -1;
     }
-    size_t produced = 0;
-    for (size_t done = 0; done < length;) {
-        const size_t chunk = length - done < kMaxChunk ? length - done : kMaxChunk;
-        int outLength = 0;
-        if (EVP_EncryptUpdate(context.get(), cipher + produced, &outLength, plain + done,
-                              static_cast<int>(chunk)) != 1) {
-            return -1;
-        }
-        produced += static_cast<size_t>(outLength);
-        done += chunk;
-    }
-    int finalLength = 0;
-    if (EVP_EncryptFinal_ex(context.get(), cipher + produced, &finalLength) != 1) {
+    const size_t whole = length - length % kBlockLength;
+    if (!context.transform(plain, whole, cipher)) {
         return -1;
     }
-    return static_cast<long long>(produced + static_cast<size_t>(finalLength));
+    // The last block: the rest of the secret and the padding, which is a
+    // whole block when the length is a multiple of 16.
+    unsigned char last[kBlockLength];
+    const size_t rest = length - whole;
+    std::memcpy(last, plain + whole, rest);
+    std::memset(last + rest, static_cast<int>(kBlockLength - rest), kBlockLength - rest);
+    const bool ok = context.transform(last, kBlockLength, cipher + whole);
+    SecureStringUtils::guaranteed_memset(last, 0, sizeof(last));
+    return ok ? static_cast<long long>(whole + kBlockLength) : -1;
 }
 
-// The reverse of encryptBytes into `plain`, which holds at least length + 16
-// bytes. Returns the plain length, or -1 on failure (wrong padding included).
-long long decryptBytes(const unsigned char* key, const unsigned char* initVector, const unsigned char* cipher,
-                       size_t length, unsigned char* plain) {
-    CipherContext context = newCipherContext();
-    if (!context || EVP_DecryptInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key, initVector) != 1) {
+// The reverse of encryptBytes into `plain`, which holds at least length
+// bytes. Returns the plain length, or -1 on failure (a length that is no
+// whole number of blocks, wrong padding).
+long long decryptBytes(const unsigned char* initVector, const unsigned char* cipher, size_t length,
+                       unsigned char* plain) {
+    if (length == 0 || length % kBlockLength != 0) {
         return -1;
     }
-    size_t produced = 0;
-    for (size_t done = 0; done < length;) {
-        const size_t chunk = length - done < kMaxChunk ? length - done : kMaxChunk;
-        int outLength = 0;
-        if (EVP_DecryptUpdate(context.get(), plain + produced, &outLength, cipher + done,
-                              static_cast<int>(chunk)) != 1) {
-            return -1;
-        }
-        produced += static_cast<size_t>(outLength);
-        done += chunk;
-    }
-    int finalLength = 0;
-    if (EVP_DecryptFinal_ex(context.get(), plain + produced, &finalLength) != 1) {
+    KeyedContext context(cipherContexts.forDecryption(), initVector);
+    if (!context.ok() || !context.transform(cipher, length, plain)) {
         return -1;
     }
-    return static_cast<long long>(produced + static_cast<size_t>(finalLength));
+    // PKCS#7: 1 to 16 bytes, each holding their count. Checked without
+    // branching on the plain bytes, so that the time taken does not tell how
+    // much of a damaged padding was right.
+    const unsigned char padding = plain[length - 1];
+    unsigned bad = static_cast<unsigned>(padding == 0) | static_cast<unsigned>(padding > kBlockLength);
+    for (size_t i = 0; i < kBlockLength; ++i) {
+        const unsigned inPadding = 0u - static_cast<unsigned>(i < padding);  // all ones or zero
+        bad |= inPadding & static_cast<unsigned>(plain[length - 1 - i] ^ padding);
+    }
+    const bool valid = bad == 0;
+    return valid ? static_cast<long long>(length - padding) : -1;
 }
 
 }  // namespace
@@ -158,17 +289,17 @@ void SecureString::setValue(const char* bytes, size_t length) {
         return;
     }
     data->empty = false;
-    ByteBlob key(kKeyLength);
-    bWV0aG9k(key);
-    data->initVector.reallocateSize(kInitVectorLength);
-    (void)RAND_bytes(data->initVector.getData(), static_cast<int>(kInitVectorLength));
-
+    if (data->initVector.getSize() != kInitVectorLength) {
+        data->initVector.reallocateSize(kInitVectorLength);
+    }
     // Room for the padding block, which is a whole block when the length is a
     // multiple of 16.
-    data->cipherText.reallocateSize(length + 2 * kBlockLength);
-    const long long produced = encryptBytes(key.getData(), data->initVector.getData(),
-                                            reinterpret_cast<const unsigned char*>(bytes), length,
-                                            data->cipherText.getData());
+    data->cipherText.refill(length + kBlockLength);
+    const long long produced =
+        initVectorPool.take(data->initVector.getData())
+            ? encryptBytes(data->initVector.getData(), reinterpret_cast<const unsigned char*>(bytes), length,
+                           data->cipherText.getData())
+            : -1;
     if (produced < 0) {
         data->cipherText.destroyData();
         data->empty = true;
@@ -203,26 +334,23 @@ void SecureString::getUnsecureString(SecureStringReader& reader) const {
         return;
     }
     const size_t cipherLength = static_cast<size_t>(data->cipherText.getSize());
-    ByteBlob key(kKeyLength);
-    bWV0aG9k(key);
     // Decrypt straight into the buffer the reader will own, rather than into
     // a temporary copy: a large secret then exists once in plain form, and
-    // is allocated, wiped and freed once per read. EVP may use up to one
-    // block beyond the input while it holds back the final block; one more
-    // byte takes the terminating NUL.
-    const size_t capacity = cipherLength + kBlockLength + 1;
+    // is allocated, wiped and freed once per read. One byte more than the
+    // cipher text takes the terminating NUL.
+    const size_t capacity = cipherLength + 1;
     char* buffer = new char[capacity];
-    const long long plainLength = decryptBytes(key.getData(), data->initVector.getData(),
-                                               data->cipherText.getData(), cipherLength,
-                                               reinterpret_cast<unsigned char*>(buffer));
+    const long long plainLength = decryptBytes(data->initVector.getData(), data->cipherText.getData(),
+                                               cipherLength, reinterpret_cast<unsigned char*>(buffer));
     if (plainLength < 0) {
-        // All but the last block may have been decrypted already.
+        // Everything may have been decrypted already.
         SecureStringUtils::guaranteed_memset(buffer, 0, capacity);
         delete[] buffer;
         return;
     }
     const size_t length = static_cast<size_t>(plainLength);
-    buffer[length] = '\0';
+    // The padding goes; the reader wipes the secret and its NUL.
+    SecureStringUtils::guaranteed_memset(buffer + length, 0, cipherLength - length);
     reader.setValue(buffer, length);
 }
 

@@ -18,7 +18,12 @@ public:
 
     // Destroys the old bytes, then allocates `size` bytes of 0xFF.
     void reallocateSize(uint64_t size);
-    // Zeros the recorded size in bytes, frees them and forgets them.
+    // The same, except that an allocation that holds `size` bytes and not
+    // much more is kept: its old bytes are overwritten with 0xFF instead of
+    // being freed. Saves the allocation when a value of similar length
+    // replaces the last one.
+    void refill(uint64_t size);
+    // Zeros every allocated byte, frees them and forgets them.
     void destroyData();
 
     unsigned char* getData() const { return data; }
@@ -31,6 +36,7 @@ public:
 private:
     unsigned char* data;  // allocated with new[], or null
     uint64_t size;
+    uint64_t allocated;  // bytes of data, all of them wiped by destroyData
 };
 
 }  // namespace zvf
