@@ -25,7 +25,8 @@ namespace storage {
 // that writers in other processes remove only the leftovers of interrupted
 // writes. Special files (a FIFO) are refused, never waited on. Reading a
 // missing, empty, truncated, tampered or foreign file, or one written under
-// another category, returns false. Thread-safe.
+// another category, returns false. Every file operation goes through
+// FileSystem::current(). Thread-safe.
 class NUVRIX_HOST_API EncryptFileUtils {
 public:
     static bool writeDataToFile(const std::string& path, const zvf::SecureString& data,
