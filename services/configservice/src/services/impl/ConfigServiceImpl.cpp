@@ -8,6 +8,7 @@
 #include "DisableP2PCallOnFips.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "logging/ZVFLogger.h"
+#include "zvf/common/FipsUtils.h"
 #include "unified/UnifiedFactory.h"
 
 namespace ZVFUnified {
@@ -46,30 +47,43 @@ void ConfigServiceImpl::initialize(std::shared_ptr<UnifiedFactory> /*factory*/) 
 
 // ---- Value cache ----------------------------------------------------------------
 
-std::size_t ConfigServiceImpl::KeyHash::operator()(std::wstring_view key) const {
-    // FNV-1a over the folded characters.
-    std::size_t hash = 14695981039346656037ull;
-    for (wchar_t c : key) {
-        hash ^= static_cast<std::size_t>(PTKCoreUtils::foldAscii(c));
-        hash *= 1099511628211ull;
-    }
-    return hash;
+namespace {
+
+// The FIPS rule on a state that has no value object yet: what the value
+// object's getValue would answer, and the in-place change its cache hits make.
+bool isP2pKeyInFipsMode(const std::wstring& key) {
+    const std::wstring& p2pKey = ConfigStoreConstants::Keys::Telephony_P2P_Enabled;
+    return key.size() == p2pKey.size() && PTKCoreUtils::caseInsensitiveStringCompare(key, p2pKey) == 0 &&
+           zvf::common::FipsUtils::isFipsEnabled();
 }
 
-bool ConfigServiceImpl::KeyEquals::operator()(std::wstring_view a, std::wstring_view b) const {
-    if (a.size() != b.size()) {
-        return false;
+// A change report applied to a state as ConfigValueImpl::silentUpdate applies
+// it to an object: values compare ignoring case (Value as read), store names
+// exactly.
+void applyReport(ConfigServiceImpl::ConfigState& state, std::wstring& value, std::wstring& originalValue,
+                 bool isOverridden, bool isDefined, std::wstring& valueStoreName,
+                 std::wstring& originalValueStoreName) {
+    const std::wstring& current = isP2pKeyInFipsMode(state.key) ? std::wstring(L"false") : state.value;
+    if (!PTKCoreUtils::caseInsensitiveStringEquals(current, value)) {
+        state.value.swap(value);
     }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && PTKCoreUtils::foldAscii(a[i]) != PTKCoreUtils::foldAscii(b[i])) {
-            return false;
-        }
+    if (!PTKCoreUtils::caseInsensitiveStringEquals(state.originalValue, originalValue)) {
+        state.originalValue.swap(originalValue);
     }
-    return true;
+    state.isOverridden = isOverridden;
+    state.isDefined = isDefined;
+    if (state.valueStoreName != valueStoreName) {
+        state.valueStoreName.swap(valueStoreName);
+    }
+    if (state.originalValueStoreName != originalValueStoreName) {
+        state.originalValueStoreName.swap(originalValueStoreName);
+    }
 }
+
+}  // namespace
 
 void ConfigServiceImpl::insertConfig(const std::wstring& key, const std::shared_ptr<ConfigValueImpl>& object) {
-    auto inserted = configValues.emplace(key, object);
+    auto inserted = configValues.emplace(key, CachedConfig{object, ConfigState()});
     if (inserted.second) {
         configValueIndex.emplace(std::wstring_view(inserted.first->first), inserted.first);
     }
@@ -78,6 +92,27 @@ void ConfigServiceImpl::insertConfig(const std::wstring& key, const std::shared_
 void ConfigServiceImpl::clearConfigs() {
     configValueIndex.clear();
     configValues.clear();
+}
+
+std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::objectOf(CachedConfig& entry) {
+    if (!entry.object) {
+        ConfigState& state = entry.state;
+        auto object = std::make_shared<ConfigValueImpl>(factory, state.key);
+        // The state as the properties, with nothing left to fire: nobody
+        // could observe the changes that led to it.
+        object->initialize(state.key, state.value, state.originalValue, state.isOverridden, state.isDefined,
+                           state.valueStoreName, state.originalValueStoreName);
+        entry.object = std::move(object);
+        entry.state = ConfigState();
+    }
+    return entry.object;
+}
+
+std::wstring ConfigServiceImpl::shownValue(const CachedConfig& entry) {
+    if (entry.object) {
+        return entry.object->getValue();
+    }
+    return isP2pKeyInFipsMode(entry.state.key) ? std::wstring(L"false") : entry.state.value;
 }
 
 // ---- Lookup -----------------------------------------------------------------
@@ -102,24 +137,32 @@ bool ConfigServiceImpl::isKeyAlias(const std::wstring& key, std::wstring& realNa
     return true;
 }
 
-std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfigFromKey(const std::wstring& key) {
+ConfigServiceImpl::CachedConfig* ConfigServiceImpl::findConfigFromKey(const std::wstring& key) {
     auto found = configValueIndex.find(std::wstring_view(key));
     if (found == configValueIndex.end()) {
         return nullptr;
     }
-    const std::shared_ptr<ConfigValueImpl>& object = found->second->second;
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(object);
-    return object;
+    CachedConfig& entry = found->second->second;
+    if (entry.object) {
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(entry.object);
+    } else if (isP2pKeyInFipsMode(entry.state.key)) {
+        entry.state.value = L"false";
+    }
+    return &entry;
 }
 
 std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfig(const std::wstring& key) {
+    return objectOf(findEntry(key));
+}
+
+ConfigServiceImpl::CachedConfig& ConfigServiceImpl::findEntry(const std::wstring& key) {
     // The current name is used in place in the alias table (isKeyAlias
     // without its copy): this runs on every lookup and every change report.
     // The table is not changed while this runs (services thread only).
     const std::wstring* realName = findKeyAlias(key);
     const bool aliased = realName != nullptr;
     bool foundViaAlias = false;
-    std::shared_ptr<ConfigValueImpl> result;
+    CachedConfig* result = nullptr;
     if (aliased) {
         result = findConfigFromKey(*realName);
         if (!result) {
@@ -134,18 +177,22 @@ std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::findConfig(const std::wstrin
 
     if (result) {
         if (foundViaAlias && ZVFLog_isLevelEnabled(logger, 4)) {
-            // A key is sensitive under its old and its current name alike.
-            const std::wstring shown =
-                isKeySensitive(key) ? ConfigStoreConstants::VALUE_HIDDEN : result->getValue();
-            ZVF_LOG(logger, 4,
-                    L"findConfig key : [" + key + L"] is an alias for key : [" + *realName +
-                        L"] actual lookup done on this key - value : [" +
-                        PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(PTKCoreUtils::toString(shown))) + L"]");
+            // Sensitive under either of its names.
+            const std::wstring shown = isKeySensitive(key) ? ConfigStoreConstants::VALUE_HIDDEN : shownValue(*result);
+            // Logged as findConfig's: this is its lookup, whoever asked.
+            ZVFLog(logger, 4, __FILE__, __LINE__, "findConfig",
+                   L"findConfig key : [" + key + L"] is an alias for key : [" + *realName +
+                       L"] actual lookup done on this key - value : [" +
+                       PTKCoreUtils::toWideString(ZVFLogger_replacePIIData(PTKCoreUtils::toString(shown))) + L"]");
         }
-        return result;
+        return *result;
     }
-    // Not cached: a new, undefined object under the current name.
-    return createConfig(aliased ? *realName : key);
+    // Not cached: the undefined state under the current name.
+    const std::wstring& cachedKey = aliased ? *realName : key;
+    auto inserted = configValues.emplace(cachedKey, CachedConfig());
+    inserted.first->second.state.key = cachedKey;
+    configValueIndex.emplace(std::wstring_view(inserted.first->first), inserted.first);
+    return inserted.first->second;
 }
 
 std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstring& key) {
@@ -167,9 +214,10 @@ std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstr
 std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> ConfigServiceImpl::getAllConfig() {
     auto all = std::make_shared<std::vector<std::shared_ptr<ConfigValue>>>();
     all->reserve(configValues.size());
-    for (const auto& entry : configValues) {
-        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(entry.second);
-        all->push_back(entry.second);
+    for (auto& entry : configValues) {
+        std::shared_ptr<ConfigValueImpl> object = objectOf(entry.second);
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(object);
+        all->push_back(std::move(object));
     }
     return all;
 }
@@ -303,17 +351,25 @@ void ConfigServiceImpl::OnConfigChanged(std::wstring key, std::wstring value,
                                         std::wstring valueStoreName,
                                         std::wstring originalValueStoreName, bool silent) {
     EnsureUpdateAccess(true);
-    std::shared_ptr<ConfigValueImpl> object = findConfig(key);
-    if (silent) {
-        object->silentUpdate(value, originalValue, isOverridden, isDefined, valueStoreName, originalValueStoreName);
+    CachedConfig& entry = findEntry(key);
+    if (!entry.object) {
+        // No object, so nobody to tell: the state takes the report.
+        applyReport(entry.state, value, originalValue, isOverridden, isDefined, valueStoreName,
+                    originalValueStoreName);
+    } else if (silent) {
+        entry.object->silentUpdate(value, originalValue, isOverridden, isDefined, valueStoreName,
+                                   originalValueStoreName);
     } else {
-        object->update(value, originalValue, isOverridden, isDefined, valueStoreName, originalValueStoreName);
+        entry.object->update(value, originalValue, isOverridden, isDefined, valueStoreName, originalValueStoreName);
     }
 }
 
 void ConfigServiceImpl::FireIfRequired(std::wstring key) {
     EnsureUpdateAccess(true);
-    findConfig(key)->fireRequired();
+    CachedConfig& entry = findEntry(key);
+    if (entry.object) {
+        entry.object->fireRequired();
+    }
 }
 
 void ConfigServiceImpl::updateSensitiveKeyList(std::wstring key) {
@@ -335,19 +391,21 @@ void ConfigServiceImpl::logConfig() {
     text += L"\nOriginalValue is the value set by the administrator\n";
     text += L"\nValue is the value retrieved by searching the config sources by priority\n";
 
-    // Two walks of the cache, one per section, so each object is listed once.
+    // Two walks of the cache, one per section, so each key is listed once.
     auto appendSection = [this, &text](bool defined) {
-        for (const auto& entry : configValues) {
-            const std::shared_ptr<ConfigValueImpl>& object = entry.second;
-            if (object->getisDefined() != defined) {
+        for (const auto& cached : configValues) {
+            const CachedConfig& entry = cached.second;
+            const bool object = entry.object != nullptr;
+            if ((object ? entry.object->getisDefined() : entry.state.isDefined) != defined) {
                 continue;
             }
-            const std::wstring key = object->getKey();
+            const std::wstring key = object ? entry.object->getKey() : entry.state.key;
             const bool hidden = isKeySensitive(key);
-            appendDumpLine(text, key, hidden ? ConfigStoreConstants::VALUE_HIDDEN : object->getValue(),
-                           object->getValueStoreName(),
-                           hidden ? ConfigStoreConstants::VALUE_HIDDEN : object->getOriginalValue(),
-                           object->getOriginalValueStoreName());
+            appendDumpLine(text, key, hidden ? ConfigStoreConstants::VALUE_HIDDEN : shownValue(entry),
+                           object ? entry.object->getValueStoreName() : entry.state.valueStoreName,
+                           hidden ? ConfigStoreConstants::VALUE_HIDDEN
+                                  : (object ? entry.object->getOriginalValue() : entry.state.originalValue),
+                           object ? entry.object->getOriginalValueStoreName() : entry.state.originalValueStoreName);
         }
     };
     text += L"\nDefined Values\n--------------\n";

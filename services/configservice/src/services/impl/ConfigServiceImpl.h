@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ConfigKeyEquals.h"
+#include "ConfigKeyHash.h"
 #include "ConfigMap.h"
 #include "ConfigServiceBaseImpl.h"
 #include "caseInsensitiveMapComparator.h"
@@ -31,11 +33,33 @@ class ConfigValueImpl;
 // The value cache is an ordered map (its order is that of getAllConfig and
 // the log dump) with a hash index over the same entries beside it, so that a
 // lookup costs the same with 20,000 keys cached as with 100: every lookup
-// and every change report goes through it.
+// and every change report goes through it. A key that change reports reach
+// before any client asks for it is kept as its reported state; its value
+// object is made, with that state and no pending notification, when a
+// client first asks (getConfig, getAllConfig). Nobody can observe an object
+// that does not exist yet, so this changes nothing a client sees, and a
+// start that reports thousands of keys makes no object for them.
 class ConfigServiceImpl : public ConfigServiceBaseImpl {
 public:
-    // Key (ignoring case) to value object; iteration in case-insensitive key order.
-    using ConfigValueMap = std::map<std::wstring, std::shared_ptr<ConfigValueImpl>, caseInsensitiveMapComparator>;
+    // A key's state as the change reports left it, until its value object is
+    // made.
+    struct ConfigState {
+        std::wstring key;
+        std::wstring value;
+        std::wstring originalValue;
+        std::wstring valueStoreName;
+        std::wstring originalValueStoreName;
+        bool isOverridden = false;
+        bool isDefined = false;
+    };
+    // One key of the cache: its value object once a client asked, its state
+    // until then.
+    struct CachedConfig {
+        std::shared_ptr<ConfigValueImpl> object;
+        ConfigState state;  // unused once object is set
+    };
+    // Key (ignoring case) to cached key; iteration in case-insensitive key order.
+    using ConfigValueMap = std::map<std::wstring, CachedConfig, caseInsensitiveMapComparator>;
 
     explicit ConfigServiceImpl(std::shared_ptr<UnifiedFactory> factory);
     ~ConfigServiceImpl() override;
@@ -95,28 +119,29 @@ public:
                                                   const std::wstring& originalValueStoreName);
 
 private:
-    // Hash and equality of keys consistent with caseInsensitiveMapComparator:
-    // ASCII letters folded, everything else compared as it is.
-    struct KeyHash {
-        std::size_t operator()(std::wstring_view key) const;
-    };
-    struct KeyEquals {
-        bool operator()(std::wstring_view a, std::wstring_view b) const;
-    };
     // Key of each cache entry (viewing the map's own key, which never moves)
     // to the entry.
-    using ConfigValueIndex = std::unordered_map<std::wstring_view, ConfigValueMap::iterator, KeyHash, KeyEquals>;
+    using ConfigValueIndex =
+        std::unordered_map<std::wstring_view, ConfigValueMap::iterator, ConfigKeyHash, ConfigKeyEquals>;
 
     void initialize(std::shared_ptr<UnifiedFactory> factory);
     // Caches object under key unless an equal key is cached already.
     void insertConfig(const std::wstring& key, const std::shared_ptr<ConfigValueImpl>& object);
+    // The entry of key, resolving old names as findConfig does (alias log
+    // line included); an entry holding the undefined state is made, under the
+    // current name, when none is cached. The FIPS rule is applied to a hit.
+    CachedConfig& findEntry(const std::wstring& key);
+    // The entry's value object, made from its state on first request.
+    std::shared_ptr<ConfigValueImpl> objectOf(CachedConfig& entry);
+    // The Value clients would read: the FIPS rule applied.
+    static std::wstring shownValue(const CachedConfig& entry);
     // Empties the value cache.
     void clearConfigs();
     // The current name of an old name, in place in the alias table; null when
     // key is no old name. The lookup path uses it to avoid copying the name.
     const std::wstring* findKeyAlias(const std::wstring& key) const;
-    // The cached object of key with the FIPS rule applied, or empty.
-    std::shared_ptr<ConfigValueImpl> findConfigFromKey(const std::wstring& key);
+    // The cached entry of key with the FIPS rule applied, or null.
+    CachedConfig* findConfigFromKey(const std::wstring& key);
 
     ConfigValueMap configValues;              // value cache
     ConfigValueIndex configValueIndex;        // the same entries, hashed
