@@ -1,8 +1,9 @@
 // Fuzzes the configuration XML parser on documents held in memory, as the
 // device-management store hands them over. Beside surviving any input, the
-// values it reads must come back unchanged from the cached-configuration
-// document the cache writer makes of them: a cache file that loses or
-// alters a value loses the administrator's setting at the next start.
+// values it reads, and the keys marked sensitive, must come back unchanged
+// from the cached-configuration document the cache writer makes of them: a
+// cache file that loses or alters a value loses the administrator's setting
+// at the next start, one that loses a mark shows a secret.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,12 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     std::string document;
-    if (!XmlConfigParser::writeToMemory(document, values)) {
+    if (!XmlConfigParser::writeToMemory(document, values, sensitiveKeys)) {
         return 0;  // too large to be read back: the writer refuses it, as promised
     }
     ConfigMap reread;
-    ConfigKeySet unused;
-    FUZZ_CHECK(XmlConfigParser::readFromMemory(document, reread, unused), "the cache writer's document does not parse");
+    ConfigKeySet rereadSensitive;
+    FUZZ_CHECK(XmlConfigParser::readFromMemory(document, reread, rereadSensitive),
+               "the cache writer's document does not parse");
+    FUZZ_CHECK(rereadSensitive == sensitiveKeys, "the cache document changed which keys are sensitive");
     FUZZ_CHECK(reread.size() == values.size(), "the cache document holds a different number of entries");
     for (const auto& entry : values) {
         const auto found = reread.find(entry.first);

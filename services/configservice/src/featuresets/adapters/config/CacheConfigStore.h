@@ -21,7 +21,10 @@ public:
     // Restores a cache file written earlier.
     CacheConfigStore(std::string name, int priority, std::string filePath);
     // Holds values and writes them to filePath at once, replacing the file.
-    CacheConfigStore(std::string name, int priority, std::string filePath, ConfigMap values);
+    // The keys of sensitiveKeys are marked sensitive in the file, so that the
+    // copy restored from it reports them (getSensitiveKeys) as its source did.
+    CacheConfigStore(std::string name, int priority, std::string filePath, ConfigMap values,
+                     ConfigKeySet sensitiveKeys = ConfigKeySet());
     ~CacheConfigStore() override;
 
     // "cached" + storeName + ".dat": the name of the cached copy of a store,
@@ -33,7 +36,7 @@ public:
     static std::string cacheFilePath(const std::string& storeName);
 
     // ConfigStore:
-    // Writes the values to the cache file.
+    // Writes the values, with their sensitive marks, to the cache file.
     void persistValues() override;
 };
 

@@ -164,11 +164,21 @@ void ConfigAdapter::cacheStoreOnConfigStoreAdded(std::shared_ptr<ConfigStore> st
     const int cachedPriority = store->getCachedPriority();
     ConfigMap values;
     copyAllStoreValues(store, values);
+    // The copy records which of its keys are secret (whoever marked them:
+    // the store's own document, device management, another service), so
+    // that the copy restored at the next start hides them from its first
+    // lookup on, before the live store is added again.
+    ConfigKeySet sensitiveKeys;
+    for (const auto& entry : values) {
+        if (configStoreManager->isKeySensitive(entry.first)) {
+            sensitiveKeys.insert(entry.first);
+        }
+    }
     updateCacheStorePriority(name, cachedPriority);
     {
         // Written by the constructor; the object is not added to the manager.
         CacheConfigStore writer(CacheConfigStore::cachedStoreName(name), cachedPriority + 1,
-                                CacheConfigStore::cacheFilePath(name), values);
+                                CacheConfigStore::cacheFilePath(name), values, sensitiveKeys);
     }
     const std::string cachedName = CacheConfigStore::cachedStoreName(name);
     if (configStoreManager->containsStore(cachedName)) {

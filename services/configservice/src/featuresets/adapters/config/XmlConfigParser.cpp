@@ -28,6 +28,8 @@ namespace {
 ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-XmlConfigParser");
 
 const char* const URL_PROVISIONING_STORE_NAME = "UrlProvisioningConfigStore";
+// The attribute that marks an entry sensitive (read in any letter case).
+const char* const SENSITIVE_ATTRIBUTE = "sensitive";
 
 const caseInsensitiveMapComparator less;
 
@@ -143,7 +145,8 @@ bool escapedField(xmlNodePtr entry, const char* name, bool wipe, std::wstring& o
 
 // Upper bounds of what the cached-configuration document spends around its
 // entries: declaration and the two outer elements, and per entry the
-// indentation, brackets and (in escaped form) the entry, key and value tags.
+// indentation, brackets, the sensitive mark and (in escaped form) the entry,
+// key and value tags.
 constexpr std::size_t DOCUMENT_OVERHEAD_BYTES = 128;
 constexpr std::size_t ENTRY_OVERHEAD_BYTES = 96;
 
@@ -151,12 +154,21 @@ constexpr std::size_t ENTRY_OVERHEAD_BYTES = 96;
 // the key holding the value, or, when the key is no element name or either
 // text holds a character XML cannot carry, the escaped form
 //   <entry escaped="true"><key>...</key><value>...</value></entry>
-// whose texts are in text nodes, which libxml2 reads back at any size.
-void writeEntry(xmlTextWriterPtr writer, const std::wstring& key, const std::wstring& value, bool escaped) {
+// whose texts are in text nodes, which libxml2 reads back at any size. A
+// sensitive entry carries sensitive="true" on its outer element.
+void writeEntry(xmlTextWriterPtr writer, const std::wstring& key, const std::wstring& value, bool escaped,
+                bool sensitive) {
     if (!escaped) {
         const std::string name = PTKCoreUtils::toString(key);
         std::string narrow = PTKCoreUtils::toString(value);
-        xmlTextWriterWriteElement(writer, BAD_CAST name.c_str(), BAD_CAST narrow.c_str());
+        if (sensitive) {
+            xmlTextWriterStartElement(writer, BAD_CAST name.c_str());
+            xmlTextWriterWriteAttribute(writer, BAD_CAST SENSITIVE_ATTRIBUTE, BAD_CAST "true");
+            xmlTextWriterWriteString(writer, BAD_CAST narrow.c_str());
+            xmlTextWriterEndElement(writer);
+        } else {
+            xmlTextWriterWriteElement(writer, BAD_CAST name.c_str(), BAD_CAST narrow.c_str());
+        }
         zvf::SecureStringUtils::ZVFZeroString(narrow);
         return;
     }
@@ -166,6 +178,9 @@ void writeEntry(xmlTextWriterPtr writer, const std::wstring& key, const std::wst
     zvf::SecureStringUtils::ZVFZeroWstring(wide);
     xmlTextWriterStartElement(writer, BAD_CAST "entry");
     xmlTextWriterWriteAttribute(writer, BAD_CAST XmlSafeText::ESCAPED_ATTRIBUTE, BAD_CAST "true");
+    if (sensitive) {
+        xmlTextWriterWriteAttribute(writer, BAD_CAST SENSITIVE_ATTRIBUTE, BAD_CAST "true");
+    }
     xmlTextWriterWriteElement(writer, BAD_CAST "key", BAD_CAST name.c_str());
     xmlTextWriterWriteElement(writer, BAD_CAST "value", BAD_CAST narrow.c_str());
     xmlTextWriterEndElement(writer);
@@ -195,7 +210,7 @@ std::string getEncryptedFileName(const std::string& path) {
     return path.substr(0, dot) + ".dat";
 }
 
-bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap) {
+bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap, const ConfigKeySet& sensitiveKeys) {
     XmlErrorScope errors(logger);
     std::shared_ptr<xmlBuffer> buffer(xmlBufferCreate(), wipeBufferAndFree);
     if (!buffer) {
@@ -233,9 +248,10 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
                         "] out of the cached configuration: it is longer than one XML text can hold");
             continue;
         }
-        writeEntry(writer.get(), entry.first, entry.second, escaped);
+        const bool sensitive = sensitiveKeys.count(entry.first) != 0;
+        writeEntry(writer.get(), entry.first, entry.second, escaped, sensitive);
         offset += escaped ? ENTRY_OVERHEAD_BYTES + keyBytes + valueBytes : entryBytes;
-        items += escaped ? 4 : 1;
+        items += (escaped ? 4 : 1) + (sensitive ? 1 : 0);
     }
     xmlTextWriterEndElement(writer.get());
     xmlTextWriterEndElement(writer.get());
@@ -252,12 +268,13 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
     return true;
 }
 
-bool XmlConfigParser::writeToFile(const std::string& path, const ConfigMap& configMap) {
+bool XmlConfigParser::writeToFile(const std::string& path, const ConfigMap& configMap,
+                                  const ConfigKeySet& sensitiveKeys) {
     ensureParentDirectory(path);
     const FileCategoryType::FileCategory category = fileCategoryFor(path);
     std::string document;
     // A document that could not be read back would replace a good cache file.
-    if (!writeToMemory(document, configMap)) {
+    if (!writeToMemory(document, configMap, sensitiveKeys)) {
         return false;
     }
     const zvf::SecureString data(document);
@@ -410,7 +427,8 @@ bool XmlConfigParser::parseSensitiveAttribute(xmlNodePtr node) {
         return false;
     }
     for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
-        if (attribute->name == nullptr || PTKCoreUtils::toLowercase(std::string(text(attribute->name))) != "sensitive") {
+        if (attribute->name == nullptr ||
+            PTKCoreUtils::toLowercase(std::string(text(attribute->name))) != SENSITIVE_ATTRIBUTE) {
             continue;
         }
         // Only the attribute's own text counts: entity references in it are

@@ -33,7 +33,9 @@ std::string getEncryptedFileName(const std::string& path);
 //     <entry escaped="true"><key>key</key><value>value</value></entry>
 //
 // An entry too long for one XML text is left out with a log line, and a
-// document too large to be read back is not written.
+// document too large to be read back is not written. An entry whose key the
+// writer is told is sensitive carries sensitive="true", so that a cached
+// copy of a store still hides the secrets its source marked.
 //
 // Reading accepts any root element, every element child of the root as a
 // group and every element child of a group as an entry named by its
@@ -48,13 +50,15 @@ class XmlConfigParser {
 public:
     XmlConfigParser() = delete;
 
-    // Serialises configMap as a cached-configuration document into out. False,
-    // with out unchanged, when the document would be too large to be read
-    // back.
-    static bool writeToMemory(std::string& out, const ConfigMap& configMap);
+    // Serialises configMap as a cached-configuration document into out; the
+    // entries of sensitiveKeys are marked sensitive. False, with out
+    // unchanged, when the document would be too large to be read back.
+    static bool writeToMemory(std::string& out, const ConfigMap& configMap,
+                              const ConfigKeySet& sensitiveKeys = ConfigKeySet());
     // Serialises configMap and stores it through encrypted storage; nothing
     // is written when writeToMemory fails.
-    static bool writeToFile(const std::string& path, const ConfigMap& configMap);
+    static bool writeToFile(const std::string& path, const ConfigMap& configMap,
+                            const ConfigKeySet& sensitiveKeys = ConfigKeySet());
     // Parses xmlText and saves it as a plain XML file at path.
     static bool writeToFile(const std::string& path, const std::string& xmlText);
 
