@@ -25,7 +25,7 @@ thread_local const void* currentQueue = nullptr;
 // How long an idle worker watches for more work before it sleeps: bursts of
 // small tasks (thousands of change reports at start) then cost no wake-up
 // per task on either thread. Some tens of microseconds.
-constexpr int kIdleSpins = 512;
+constexpr int kIdleSpins = 128;
 
 inline void spinPause() {
 #if defined(__x86_64__) || defined(__i386__)

@@ -15,6 +15,7 @@
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager.h"
 #include "MdmConfigStore.h"
+#include "ServiceReportQueue.h"
 #include "PTKCoreUtils/FunctionTask.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "ZVFSystemMonitor/SystemMonitorFactory.h"
@@ -33,61 +34,6 @@ ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-ConfigAdapter");
 
 const char* const NOT_STARTED = "Config FeatureSet Not Started";
 
-// A change report on its way to the services thread. The report's texts
-// live in the task itself: a batch of thousands of keys costs one
-// allocation per report, not one per text and closure.
-class ConfigChangedTask : public zvf::Task {
-public:
-    ConfigChangedTask(std::shared_ptr<ConfigServiceImpl> service, std::wstring key, std::wstring value,
-                      std::wstring originalValue, bool isOverridden, bool isDefined, std::wstring valueStoreName,
-                      std::wstring originalValueStoreName, bool silent)
-        : service(std::move(service)),
-          key(std::move(key)),
-          value(std::move(value)),
-          originalValue(std::move(originalValue)),
-          valueStoreName(std::move(valueStoreName)),
-          originalValueStoreName(std::move(originalValueStoreName)),
-          isOverridden(isOverridden),
-          isDefined(isDefined),
-          silent(silent) {}
-
-    // zvf::Task:
-    void execute() override {
-        service->OnConfigChanged(std::move(key), std::move(value), std::move(originalValue), isOverridden, isDefined,
-                                 std::move(valueStoreName), std::move(originalValueStoreName), silent);
-    }
-    std::string name() const override { return "ConfigServiceImpl::OnConfigChanged"; }
-
-private:
-    std::shared_ptr<ConfigServiceImpl> service;
-    std::wstring key;
-    std::wstring value;
-    std::wstring originalValue;
-    std::wstring valueStoreName;
-    std::wstring originalValueStoreName;
-    bool isOverridden;
-    bool isDefined;
-    bool silent;
-};
-
-// The request to fire what earlier silent reports of a key recorded.
-class FireIfRequiredTask : public zvf::Task {
-public:
-    FireIfRequiredTask(std::shared_ptr<ConfigServiceImpl> service, std::wstring key)
-        : service(std::move(service)), key(std::move(key)) {}
-
-    // zvf::Task:
-    void execute() override { service->FireIfRequired(std::move(key)); }
-    // Built only when somebody asks (the dispatcher's trace).
-    std::string name() const override {
-        return "ConfigServiceImpl::FireIfRequired - " + PTKCoreUtils::toString(key);
-    }
-
-private:
-    std::shared_ptr<ConfigServiceImpl> service;
-    std::wstring key;
-};
-
 }  // namespace
 
 ConfigAdapter::ConfigAdapter(std::shared_ptr<UnifiedFactory> factory)
@@ -95,6 +41,9 @@ ConfigAdapter::ConfigAdapter(std::shared_ptr<UnifiedFactory> factory)
       configStoreManager(std::make_shared<ConfigStoreManager>(unifiedFactory)),
       configService(std::dynamic_pointer_cast<ConfigServiceImpl>(unifiedFactory->getService<ConfigService>())),
       configFileCacheTimer(std::make_shared<ConfigFileCacheTimer>(unifiedFactory)) {
+    if (configService) {
+        reports = std::make_shared<ServiceReportQueue>(configService, unifiedFactory->getServicesDispatcher());
+    }
     ZVF_LOG(logger, 4, std::string("Creating a new instance of the ConfigAdapter."));
     notifyConfigKeyAliases();
     configStoreManager->AddObserver(this);
@@ -507,42 +456,22 @@ std::wstring ConfigAdapter::lookUp(const std::wstring& key) {
 void ConfigAdapter::onConfigAddedOrUpdated(std::wstring key, std::wstring value, std::wstring originalValue,
                                            bool isOverridden, bool isDefined, std::wstring valueStoreName,
                                            std::wstring originalValueStoreName, bool silent) {
-    if (!configService) {
-        return;
+    if (reports) {
+        reports->configChanged(std::move(key), std::move(value), std::move(originalValue), isOverridden, isDefined,
+                               std::move(valueStoreName), std::move(originalValueStoreName), silent);
     }
-    std::shared_ptr<ServicesDispatcher> dispatcher = unifiedFactory->getServicesDispatcher();
-    if (!dispatcher || dispatcher->checkForUpdateAccess()) {
-        configService->OnConfigChanged(std::move(key), std::move(value), std::move(originalValue), isOverridden,
-                                       isDefined, std::move(valueStoreName), std::move(originalValueStoreName),
-                                       silent);
-        return;
-    }
-    dispatcher->enqueue(std::make_shared<ConfigChangedTask>(configService, std::move(key), std::move(value),
-                                                            std::move(originalValue), isOverridden, isDefined,
-                                                            std::move(valueStoreName),
-                                                            std::move(originalValueStoreName), silent),
-                        false, true);
 }
 
 void ConfigAdapter::onFireIfRequired(std::wstring key) {
-    if (!configService) {
-        return;
+    if (reports) {
+        reports->fireIfRequired(std::move(key));
     }
-    std::shared_ptr<ServicesDispatcher> dispatcher = unifiedFactory->getServicesDispatcher();
-    if (!dispatcher || dispatcher->checkForUpdateAccess()) {
-        configService->FireIfRequired(std::move(key));
-        return;
-    }
-    dispatcher->enqueue(std::make_shared<FireIfRequiredTask>(configService, std::move(key)), false, true);
 }
 
 void ConfigAdapter::onSensitiveKeyAddedOrUpdated(std::wstring key) {
-    if (!configService) {
-        return;
+    if (reports) {
+        reports->sensitiveKeyAddedOrUpdated(std::move(key));
     }
-    std::shared_ptr<ConfigServiceImpl> service = configService;
-    runOnServicesThread([service, key = std::move(key)] { service->updateSensitiveKeyList(key); },
-                        [] { return std::string("ConfigServiceImpl::updateSensitiveKeyList"); });
 }
 
 void ConfigAdapter::notifyConfigKeyAliases() {

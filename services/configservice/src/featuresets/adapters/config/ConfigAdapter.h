@@ -23,6 +23,7 @@ class ConfigStore;
 class ConfigStoreManager;
 class ConfigServiceImpl;
 class ConfigFileCacheTimer;
+class ServiceReportQueue;
 
 // The config feature set (id 1300): the object the host starts, stops and
 // destroys, and through which the service, the value objects and other
@@ -37,8 +38,8 @@ class ConfigFileCacheTimer;
 // Threading: configuration operations may be called from any thread and
 // rely on the store manager's locking. The recursive adapterMutex guards the
 // life cycle (start, stop, Destroy, IsFeatureSetStarted, refresh, data
-// reset). The manager's reports are carried onto the services thread: called
-// directly there, queued elsewhere. Lock order: adapterMutex before the
+// reset). The manager's reports are carried onto the services thread by a
+// ServiceReportQueue: delivered directly there, queued in order elsewhere. Lock order: adapterMutex before the
 // manager's locks; the observer callbacks take no adapter lock.
 //
 // Stop holds adapterMutex while it waits for the services thread to run the
@@ -211,6 +212,8 @@ private:
     std::shared_ptr<ConfigStoreManager> configStoreManager;    // created by the constructor, never replaced
     std::shared_ptr<ConfigServiceImpl> configService;           // may be empty if the host has none
     std::shared_ptr<ConfigFileCacheTimer> configFileCacheTimer;  // created by the constructor
+    // Carries the manager's reports to configService; null without a service.
+    std::shared_ptr<ServiceReportQueue> reports;
     // Set while a stop holds adapterMutex and waits for the services thread.
     std::atomic<bool> stopWaitingOnServicesThread{false};
 };

@@ -644,6 +644,11 @@ bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::s
 }
 
 void ConfigStoreManager::updateKey(std::wstring key, bool silent) {
+    const std::size_t hash = ConfigKeyHash::hashOf(key.data(), key.size());
+    updateHashedKey(std::move(key), hash, silent);
+}
+
+void ConfigStoreManager::updateHashedKey(std::wstring key, std::size_t hash, bool silent) {
     zvf::ScopedLock lock(storeListLock);
     std::wstring value;
     std::wstring storeName;
@@ -651,7 +656,6 @@ void ConfigStoreManager::updateKey(std::wstring key, bool silent) {
     std::wstring originalStoreName;
     // Most keys have no other name: one walk answers both questions. With
     // debug logging on, the lookup below writes its line as always.
-    const std::size_t hash = ConfigKeyHash::hashOf(key.data(), key.size());
     if (!ZVFLog_isDebugEnabled(logger) && !currentNameOf(key, hash) && !oldNameOf(key, hash)) {
         bool overriddenByUser = false;
         const bool found = walkForValueAndOriginal(key, hash, value, storeName, originalValue, originalStoreName,
@@ -699,17 +703,19 @@ void ConfigStoreManager::notifyObservers(std::shared_ptr<ConfigStore> store) {
 
 void ConfigStoreManager::notifyObservers(const std::vector<std::wstring>& keys) {
     zvf::ScopedLock lock(storeListLock);
+    std::vector<std::size_t> hashes;
+    hashes.reserve(keys.size());
     for (const std::wstring& key : keys) {
-        updateKey(key, true);
+        hashes.push_back(ConfigKeyHash::hashOf(key.data(), key.size()));
+        updateHashedKey(key, hashes.back(), true);
     }
-    std::wstring currentName;
-    for (const std::wstring& key : keys) {
-        if (isKeyAlias(key, currentName)) {
-            if (!anyStoreHolds(currentName)) {
-                NotifyFireIfRequired(currentName);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (const std::wstring* currentName = currentNameOf(keys[i], hashes[i])) {
+            if (!anyStoreHolds(*currentName)) {
+                NotifyFireIfRequired(*currentName);
             }
         } else {
-            NotifyFireIfRequired(key);
+            NotifyFireIfRequired(keys[i]);
         }
     }
 }

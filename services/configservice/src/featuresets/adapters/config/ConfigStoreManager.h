@@ -197,6 +197,8 @@ private:
     // place in the alias tables (they never change); null when there is none.
     const std::wstring* currentNameOf(const std::wstring& key, std::size_t hash) const;
     const std::wstring* oldNameOf(const std::wstring& key, std::size_t hash) const;
+    // updateKey with the key's hash computed by the caller.
+    void updateHashedKey(std::wstring key, std::size_t hash, bool silent);
     // NotifyConfigAddedOrUpdated for a report the caller no longer needs: the
     // usual single observer receives the texts themselves, not copies.
     void reportChange(std::wstring key, std::wstring value, std::wstring originalValue, bool isOverridden,
