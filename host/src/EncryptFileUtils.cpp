@@ -37,7 +37,9 @@ bool EncryptFileUtils::writeDataToFile(const std::string& path, const zvf::Secur
     }
     StorageKey key;
     if (!StorageKeyring::currentKey(key)) {
-        logFailure(2, "no storage key; not written:", path);
+        // The key ring has logged the cause, once, as the failure; this
+        // line only names the file left unwritten.
+        logFailure(3, "no storage key; not written:", path);
         return false;
     }
     std::vector<unsigned char> file;

@@ -94,7 +94,12 @@ bool createKeyFile(FileSystem& fileSystem, const std::string& keyPath) {
         logFailure(2, "cannot create the storage key file", keyPath, errno);
         return false;
     }
-    AtomicFileWriter::syncDirectory(AtomicFileWriter::directoryOf(keyPath));
+    // Files are about to be written under this key: its name must last as
+    // long as they do.
+    if (!AtomicFileWriter::syncDirectory(AtomicFileWriter::directoryOf(keyPath))) {
+        logFailure(2, "cannot flush the directory of the storage key file", keyPath, errno);
+        return false;
+    }
     logFailure(4, "created the storage key file", keyPath);
     return true;
 }

@@ -36,7 +36,7 @@ TemporaryFile::~TemporaryFile() {
     // in between; the descriptor closes after.
     if (descriptor.isOpen() && !renamed) {
         const int error = errno;
-        fileSystem.unlink(path.c_str());
+        retryOnInterrupt([&] { return fileSystem.unlink(path.c_str()); });
         errno = error;
     }
 }
@@ -65,7 +65,7 @@ bool TemporaryFile::create(mode_t mode) {
         struct stat info;
         if (retryOnInterrupt([&] { return fileSystem.fstat(descriptor.get(), &info); }) != 0) {
             const int error = errno;
-            fileSystem.unlink(path.c_str());
+            retryOnInterrupt([&] { return fileSystem.unlink(path.c_str()); });
             descriptor.reset(-1);
             errno = error;
             return false;
