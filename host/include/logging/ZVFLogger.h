@@ -53,6 +53,16 @@ NUVRIX_HOST_API int ZVFLogger_getLevel();
 // cannot be opened.
 NUVRIX_HOST_API bool ZVFLogger_setLogFile(const std::string& path);
 
-#define ZVF_LOG(logger, level, message) ZVFLog((logger), (level), __FILE__, __LINE__, __func__, (message))
+// Writes a record from the calling function. The level is tested before the
+// message expression is evaluated: a record whose level is off costs no
+// formatting at all, so callers need no guard of their own.
+#define ZVF_LOG(logger, level, message)                                                  \
+    do {                                                                                 \
+        ZVFLogger* const zvfLogLogger_ = (logger);                                       \
+        const int zvfLogLevel_ = (level);                                                \
+        if (ZVFLog_isLevelEnabled(zvfLogLogger_, zvfLogLevel_)) {                        \
+            ZVFLog(zvfLogLogger_, zvfLogLevel_, __FILE__, __LINE__, __func__, (message)); \
+        }                                                                                \
+    } while (false)
 
 #endif

@@ -43,9 +43,7 @@ int ConfigFileCacheTimer::getCount() {
 ConfigFileCacheTimer::Impl::Impl(std::shared_ptr<UnifiedFactory> factory) : factory(std::move(factory)) {}
 
 ConfigFileCacheTimer::Impl::~Impl() {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("ConfigFileCacheTimer Destructor"));
-    }
+    ZVF_LOG(logger, 5, std::string("ConfigFileCacheTimer Destructor"));
     clearTimers();
 }
 
@@ -57,26 +55,20 @@ void ConfigFileCacheTimer::Impl::scheduleTimer(std::shared_ptr<ConfigFileCacheTi
     }
     zvf::ScopedLock guard(lock);
     const std::string fileName = callback->getFileName();
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5,
-                "Attempting to schedule timer for file: " + fileName + ", lasting: " + std::to_string(milliseconds) +
-                    "ms");
-    }
+    ZVF_LOG(logger, 5,
+            "Attempting to schedule timer for file: " + fileName + ", lasting: " + std::to_string(milliseconds) +
+                "ms");
     for (const std::shared_ptr<TimerImpl>& running : timers) {
         if (running->getFileName() == fileName) {
             // The running timer keeps its first expiry.
-            if (ZVFLog_isDebugEnabled(logger)) {
-                ZVF_LOG(logger, 5, std::string("Timer already exists, do nothing"));
-            }
+            ZVF_LOG(logger, 5, std::string("Timer already exists, do nothing"));
             return;
         }
     }
     auto timerImpl = std::make_shared<TimerImpl>(std::move(callback), weak_from_this(), factory);
     timers.insert(timerImpl);
     timerImpl->setTimer(milliseconds);
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, "Timer added. Timers count: " + std::to_string(timers.size()));
-    }
+    ZVF_LOG(logger, 5, "Timer added. Timers count: " + std::to_string(timers.size()));
 }
 
 void ConfigFileCacheTimer::Impl::clearTimers() {
@@ -84,9 +76,7 @@ void ConfigFileCacheTimer::Impl::clearTimers() {
     // host timers cancelled, after the lock has been given back.
     std::set<std::shared_ptr<TimerImpl>> released;
     zvf::ScopedLock guard(lock);
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("Removing all timers, which should stop them all"));
-    }
+    ZVF_LOG(logger, 5, std::string("Removing all timers, which should stop them all"));
     for (const std::shared_ptr<TimerImpl>& running : timers) {
         running->invalidate();
     }
@@ -99,17 +89,13 @@ int ConfigFileCacheTimer::Impl::getCount() {
 }
 
 void ConfigFileCacheTimer::Impl::removeTimerImpl(std::shared_ptr<TimerImpl> timerImpl) {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, "Removing timer. Timers count: " + std::to_string(getCount()));
-    }
+    ZVF_LOG(logger, 5, "Removing timer. Timers count: " + std::to_string(getCount()));
     {
         zvf::ScopedLock guard(lock);
         timers.erase(timerImpl);
         timerImpl->killTimer();
     }
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, "Timer removed. Timers count: " + std::to_string(getCount()));
-    }
+    ZVF_LOG(logger, 5, "Timer removed. Timers count: " + std::to_string(getCount()));
 }
 
 // ConfigFileCacheTimer::TimerImpl
@@ -119,9 +105,7 @@ ConfigFileCacheTimer::TimerImpl::TimerImpl(std::shared_ptr<ConfigFileCacheTimerC
     : callback(std::move(callback)), owner(std::move(owner)), factory(std::move(factory)), invalidated(false) {}
 
 ConfigFileCacheTimer::TimerImpl::~TimerImpl() {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("TimerImpl::~TimerImpl()"));
-    }
+    ZVF_LOG(logger, 5, std::string("TimerImpl::~TimerImpl()"));
     timer.cancelTimer();
 }
 
@@ -153,9 +137,7 @@ void ConfigFileCacheTimer::TimerImpl::onTimer() {
     if (!callback) {
         return;
     }
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, "Firing callback for file: " + callback->getFileName());
-    }
+    ZVF_LOG(logger, 5, "Firing callback for file: " + callback->getFileName());
     std::shared_ptr<Processing::TaskDispatcher> dispatcher = factory ? factory->getTaskDispatcher() : nullptr;
     if (!dispatcher) {
         ZVF_LOG(logger, 2, "No task dispatcher, callback dropped for file: " + callback->getFileName());

@@ -378,9 +378,7 @@ void ConfigServiceImpl::updateSensitiveKeyList(std::wstring key) {
 }
 
 void ConfigServiceImpl::configDownloadFailed() {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, "ConfigServiceImpl::configDownloadFailed()");
-    }
+    ZVF_LOG(logger, 5, "ConfigServiceImpl::configDownloadFailed()");
 }
 
 // ---- Configuration dump -----------------------------------------------------

@@ -316,9 +316,7 @@ void ConfigAdapter::addConfigStore(std::shared_ptr<ConfigStore> store) {
 }
 
 bool ConfigAdapter::isConfigStorePresent(const std::string& name) {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("ConfigAdapter::isConfigStorePresent()"));
-    }
+    ZVF_LOG(logger, 5, std::string("ConfigAdapter::isConfigStorePresent()"));
     if (!isStarted) {
         ZVF_LOG(logger, 2,
                 "Config FeatureSet Not Started, failed to check existance of ConfigStore with name: [" + name + "]");

@@ -73,9 +73,7 @@ void ConfigAdapter::persistUserStoreNow() {
 }
 
 void ConfigAdapter::addInitialConfigStores() {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("adding initial config stores"));
-    }
+    ZVF_LOG(logger, 5, std::string("adding initial config stores"));
     configStoreManager->addStore(std::make_shared<LocalFileConfigStore>(
         ConfigStoreConstants::DEFAULTS_CONFIG_STORE, ConfigStoreConstants::DEFAULTS_CONFIG_STORE_PRIORITY,
         PTKCoreUtils::FileUtils::getResourcesDirectory() + PTKCoreUtils::FileUtils::FileSeparator(),
@@ -91,9 +89,7 @@ void ConfigAdapter::InitialiseCachedConfigStores() {
         ZVF_LOG(logger, 2, std::string("configStoreManager is null"));
         return;
     }
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("adding cached config stores"));
-    }
+    ZVF_LOG(logger, 5, std::string("adding cached config stores"));
     std::wstring listText;
     std::wstring storeName;
     bool viaAlias = false;

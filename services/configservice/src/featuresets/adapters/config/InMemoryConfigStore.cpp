@@ -55,9 +55,7 @@ std::string InMemoryConfigStore::getName() { return name; }
 int InMemoryConfigStore::getPriority() { return priority; }
 
 void InMemoryConfigStore::persistValues() {
-    if (ZVFLog_isDebugEnabled(logger)) {
-        ZVF_LOG(logger, 5, std::string("PersistValues() is not implemented for InMemoryConfigStore ignoring"));
-    }
+    ZVF_LOG(logger, 5, std::string("PersistValues() is not implemented for InMemoryConfigStore ignoring"));
 }
 
 void InMemoryConfigStore::destroy() {}

@@ -229,9 +229,7 @@ void LocalFileConfigStore::persistValues() {
     {
         zvf::ScopedLock lock(valuesLock);
         if (sameValues(values.entries(), lastPersistedValues)) {
-            if (ZVFLog_isDebugEnabled(logger)) {
-                ZVF_LOG(logger, 5, std::string("Same content has been saved."));
-            }
+            ZVF_LOG(logger, 5, std::string("Same content has been saved."));
             return;
         }
     }
