@@ -187,6 +187,16 @@ void writeEntry(xmlTextWriterPtr writer, const std::wstring& key, const std::wst
     zvf::SecureStringUtils::ZVFZeroString(narrow);
 }
 
+// Whether value begins or ends with white space that reading an entry's
+// plain text would trim away. Every such character is at most U+0020, so
+// only a value whose ends are that low is trimmed to find out.
+bool hasSurroundingSpace(const std::wstring& value) {
+    if (value.empty() || (value.front() > L' ' && value.back() > L' ')) {
+        return false;
+    }
+    return PTKCoreUtils::trim(value).size() != value.size();
+}
+
 // A key as shown in a log line: long keys are cut short.
 std::string keyForLog(const std::wstring& key) {
     constexpr std::size_t shown = 100;
@@ -236,8 +246,10 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
         // look-ahead limit.
         const bool nameFits = nameBytes <= XmlSafeText::SHORT_TOKEN_BYTES ||
                               offset + entryBytes <= XmlSafeText::LOOKAHEAD_LIMIT_BYTES;
-        const bool escaped =
-            !nameFits || !XmlSafeText::isElementName(entry.first) || !XmlSafeText::isCarried(entry.second);
+        // The escaped form also keeps the white space around a value, which
+        // the plain text of an entry loses when it is read.
+        const bool escaped = !nameFits || !XmlSafeText::isElementName(entry.first) ||
+                             !XmlSafeText::isCarried(entry.second) || hasSurroundingSpace(entry.second);
         const std::size_t keyBytes = XmlSafeText::documentBytes(entry.first, escaped);
         const std::size_t valueBytes = XmlSafeText::documentBytes(entry.second, escaped);
         // An entry that could not be read back is left out, so that it cannot
