@@ -32,6 +32,9 @@ std::string getEncryptedFileName(const std::string& path);
 //
 //     <entry escaped="true"><key>key</key><value>value</value></entry>
 //
+// and so is a value with white space around it, which the plain form would
+// lose (an entry's plain text is read trimmed).
+//
 // An entry too long for one XML text is left out with a log line, and a
 // document too large to be read back is not written. An entry whose key the
 // writer is told is sensitive carries sensitive="true", so that a cached
