@@ -1,5 +1,5 @@
-#ifndef TESTS_HOST_FAULTINJECTINGFILESYSTEM_H
-#define TESTS_HOST_FAULTINJECTINGFILESYSTEM_H
+#ifndef TESTS_SUPPORT_FAULTINJECTINGFILESYSTEM_H
+#define TESTS_SUPPORT_FAULTINJECTINGFILESYSTEM_H
 
 #include <cstddef>
 #include <map>
@@ -33,6 +33,8 @@ public:
 
     // The number-th call from now on (1 is the next) misbehaves with fault.
     void failCall(std::size_t number, Fault fault);
+    // The next call of operation ("write", "rename", ...) misbehaves.
+    void failNext(const std::string& operation, Fault fault);
     // The calls made so far.
     std::vector<Call> getCalls() const;
     // Whether the chosen call was made and misbehaved.
@@ -68,6 +70,7 @@ private:
     std::vector<Call> calls;
     std::map<int, std::string> openPaths;
     std::size_t failing = 0;  // 1-based index into calls; 0: none
+    std::string failingOperation;  // or the next call of this operation
     Fault fault = Fault::Eio;
     bool fired = false;
 };

@@ -12,6 +12,15 @@ FaultInjectingFileSystem::~FaultInjectingFileSystem() { zvf::storage::FileSystem
 void FaultInjectingFileSystem::failCall(std::size_t number, Fault faultIn) {
     std::lock_guard<std::mutex> guard(lock);
     failing = calls.size() + number;
+    failingOperation.clear();
+    fault = faultIn;
+    fired = false;
+}
+
+void FaultInjectingFileSystem::failNext(const std::string& operation, Fault faultIn) {
+    std::lock_guard<std::mutex> guard(lock);
+    failing = 0;
+    failingOperation = operation;
     fault = faultIn;
     fired = false;
 }
@@ -43,6 +52,9 @@ const char* FaultInjectingFileSystem::nameOf(Fault fault) {
 bool FaultInjectingFileSystem::fails(const char* operation, const std::string& path, bool* shortWrite) {
     std::lock_guard<std::mutex> guard(lock);
     calls.push_back(Call{operation, path});
+    if (!failingOperation.empty() && failingOperation == operation && !fired) {
+        failing = calls.size();
+    }
     if (calls.size() != failing) {
         return false;
     }
