@@ -17,10 +17,11 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-template <class String>
-String trimImpl(const String& s, bool right) {
-    std::size_t begin = 0;
-    std::size_t end = s.size();
+// The bounds [begin, end) of what trimming keeps of s[0, size).
+template <class Char>
+void trimBoundsImpl(const Char* s, std::size_t size, bool right, std::size_t& begin, std::size_t& end) {
+    begin = 0;
+    end = size;
     while (begin < end && isSpace(s[begin])) {
         ++begin;
     }
@@ -29,6 +30,13 @@ String trimImpl(const String& s, bool right) {
             --end;
         }
     }
+}
+
+template <class String>
+String trimImpl(const String& s, bool right) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    trimBoundsImpl(s.data(), s.size(), right, begin, end);
     return s.substr(begin, end - begin);
 }
 
@@ -144,20 +152,58 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+#if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
+// Widens the sixteen bytes at bytes into out when none has its high bit set
+// (each is zero-extended to a wide character); false, writing nothing,
+// otherwise.
+bool widenSixteenAscii(const unsigned char* bytes, wchar_t* out) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    if (_mm_movemask_epi8(chunk) != 0) {
+        return false;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_unpacklo_epi8(chunk, zero);
+    const __m128i high = _mm_unpackhi_epi8(chunk, zero);
+    auto* target = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(target, _mm_unpacklo_epi16(low, zero));
+    _mm_storeu_si128(target + 1, _mm_unpackhi_epi16(low, zero));
+    _mm_storeu_si128(target + 2, _mm_unpacklo_epi16(high, zero));
+    _mm_storeu_si128(target + 3, _mm_unpackhi_epi16(high, zero));
+    return true;
+}
+#endif
+
+// Widens the ASCII bytes that start bytes[0, size) into out, which holds
+// size characters; returns how many there were.
+std::size_t widenAscii(const unsigned char* bytes, std::size_t size, wchar_t* out) {
+    std::size_t i = 0;
+#if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
+    while (i + 16 <= size && widenSixteenAscii(bytes + i, out + i)) {
+        i += 16;
+    }
+    // The rest of a text of sixteen bytes or more as the last sixteen bytes,
+    // some of them widened again.
+    if (i < size && size >= 16 && i + 16 > size && widenSixteenAscii(bytes + size - 16, out + size - 16)) {
+        return size;
+    }
+#endif
+    for (; i < size && bytes[i] < 0x80; ++i) {
+        out[i] = static_cast<wchar_t>(bytes[i]);
+    }
+    return i;
+}
+
 std::wstring decodeUtf8(const char* data, std::size_t size) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    // Configuration text is nearly always ASCII: widened byte for byte in one
-    // go. The first byte of any other character leaves for the full decoder.
-    std::size_t ascii = 0;
-    while (ascii < size && bytes[ascii] < 0x80) {
-        ++ascii;
-    }
+    // Configuration text is nearly always ASCII: widened in one pass that
+    // stops at the first byte of any other character, from where the full
+    // decoder goes on.
+    std::wstring out(size, L'\0');
+    const std::size_t ascii = widenAscii(bytes, size, &out[0]);
     if (ascii == size) {
-        return std::wstring(bytes, bytes + size);
+        return out;
     }
-    std::wstring out;
-    out.reserve(size);
-    out.assign(bytes, bytes + ascii);
+    out.resize(ascii);
     std::size_t i = ascii;
     while (i < size) {
         const unsigned char lead = bytes[i];
@@ -223,6 +269,8 @@ std::string toLowercase(const std::string& s) { return toLowercaseImpl(s); }
 std::wstring toLowercase(const std::wstring& s) { return toLowercaseImpl(s); }
 
 std::wstring toWideString(const std::string& s) { return decodeUtf8(s.data(), s.size()); }
+
+std::wstring toWideString(const char* data, std::size_t size) { return decodeUtf8(data, size); }
 
 std::wstring toWideString(const char* s) {
     if (s == nullptr) {
@@ -290,6 +338,9 @@ bool toBool(const std::string& s) { return toBoolImpl(s); }
 bool toBool(const std::wstring& s) { return toBoolImpl(s); }
 
 std::string trim(const std::string& s) { return trimImpl(s, true); }
+void trimBounds(const char* data, std::size_t size, std::size_t& begin, std::size_t& end) {
+    trimBoundsImpl(data, size, true, begin, end);
+}
 std::wstring trim(const std::wstring& s) { return trimImpl(s, true); }
 std::string trimleft(const std::string& s) { return trimImpl(s, false); }
 std::wstring trimleft(const std::wstring& s) { return trimImpl(s, false); }

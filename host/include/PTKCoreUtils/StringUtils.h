@@ -74,6 +74,9 @@ NUVRIX_HOST_API std::wstring toLowercase(const std::wstring& s);
 // UTF-8 to UTF-32; invalid bytes become U+FFFD, never a crash.
 NUVRIX_HOST_API std::wstring toWideString(const std::string& s);
 NUVRIX_HOST_API std::wstring toWideString(const char* s);  // null gives ""
+// The size bytes at data, which need not end in a NUL; no copy of them is
+// made, so nothing is left to wipe when they are secret.
+NUVRIX_HOST_API std::wstring toWideString(const char* data, std::size_t size);
 NUVRIX_HOST_API std::wstring toWideString(bool b);         // "true" / "false"
 NUVRIX_HOST_API std::wstring toWideString(int i);
 
@@ -108,6 +111,9 @@ NUVRIX_HOST_API bool toBool(const std::wstring& s);
 NUVRIX_HOST_API std::string trim(const std::string& s);
 NUVRIX_HOST_API std::wstring trim(const std::wstring& s);
 NUVRIX_HOST_API std::string trimleft(const std::string& s);
+// The part [begin, end) of the size bytes at data that trim keeps, for
+// callers that convert trimmed text without copying it first.
+NUVRIX_HOST_API void trimBounds(const char* data, std::size_t size, std::size_t& begin, std::size_t& end);
 NUVRIX_HOST_API std::wstring trimleft(const std::wstring& s);
 
 }  // namespace PTKCoreUtils

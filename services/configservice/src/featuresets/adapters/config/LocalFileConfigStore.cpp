@@ -1,6 +1,7 @@
 #include "LocalFileConfigStore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include <libxml/xmlwriter.h>
@@ -16,7 +17,6 @@
 #include "XmlSafeText.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/ScopedLock.h"
-#include "zvf/SecureStringReader.h"
 #include "zvf/SecureStringUtils.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
@@ -48,16 +48,25 @@ void wipeBufferAndFree(xmlBufferPtr buffer) {
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
-// The attribute's own text. Entity references in it are not expanded, so
-// that a document cannot make us build text far larger than itself.
-std::string attributeText(xmlAttrPtr attribute) {
-    std::string value;
-    for (xmlNodePtr child = attribute->children; child != nullptr; child = child->next) {
+// The attribute's own text as wide text. Entity references in it are not
+// expanded, so that a document cannot make us build text far larger than
+// itself. Text in one piece, the usual case, is converted where it lies;
+// several pieces are joined first, in a temporary that is wiped as the text
+// may be a secret.
+std::wstring attributeText(xmlAttrPtr attribute) {
+    xmlNodePtr child = attribute->children;
+    if (child != nullptr && child->next == nullptr && child->type == XML_TEXT_NODE && child->content != nullptr) {
+        return PTKCoreUtils::toWideString(text(child->content), std::strlen(text(child->content)));
+    }
+    std::string narrow;
+    for (; child != nullptr; child = child->next) {
         if (child->type == XML_TEXT_NODE && child->content != nullptr) {
-            value += text(child->content);
+            narrow += text(child->content);
         }
     }
-    return value;
+    std::wstring wide = PTKCoreUtils::toWideString(narrow);
+    zvf::SecureStringUtils::ZVFZeroString(narrow);
+    return wide;
 }
 
 // "name<tag>.ext" for "name.ext": the tag goes before the first '.'; a name
@@ -319,29 +328,20 @@ bool LocalFileConfigStore::readFromEncryptedFile() {
         keepUnreadableFile = PTKCoreUtils::FileUtils::fileExists(path);
         return false;
     }
-    std::string document;
-    {
-        zvf::SecureStringReader reader;
-        data.getUnsecureString(reader);
-        document.assign(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
+    std::shared_ptr<xmlDoc> doc(XmlLibrary::readSecure(logger, data), XmlDocFreer());
+    keepUnreadableFile = !doc;
+    if (!doc) {
+        ZVF_LOG(logger, 2,
+                std::string("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration"));
+    } else {
+        readValues.clear();
+        processXml(xmlDocGetRootElement(doc.get()));
+        adoptReadValues();
+        // The file holds exactly this content: a persist with nothing
+        // changed since has nothing to write.
+        zvf::ScopedLock lock(valuesLock);
+        lastPersistedValues = values.entries();
     }
-    {
-        std::shared_ptr<xmlDoc> doc(XmlLibrary::readDoc(logger, document.c_str()), XmlDocFreer());
-        keepUnreadableFile = !doc;
-        if (!doc) {
-            ZVF_LOG(logger, 2,
-                    std::string("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration"));
-        } else {
-            readValues.clear();
-            processXml(xmlDocGetRootElement(doc.get()));
-            adoptReadValues();
-            // The file holds exactly this content: a persist with nothing
-            // changed since has nothing to write.
-            zvf::ScopedLock lock(valuesLock);
-            lastPersistedValues = values.entries();
-        }
-    }
-    zvf::SecureStringUtils::ZVFZeroString(document);
     return true;
 }
 
@@ -416,12 +416,10 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
             continue;
         }
         if (namedIgnoringCase(attribute->name, "name")) {
-            key = PTKCoreUtils::toWideString(attributeText(attribute));
+            key = attributeText(attribute);
         } else if (namedIgnoringCase(attribute->name, "value")) {
-            std::string narrow = attributeText(attribute);
             zvf::SecureStringUtils::ZVFZeroWstring(value);
-            value = PTKCoreUtils::toWideString(narrow);
-            zvf::SecureStringUtils::ZVFZeroString(narrow);
+            value = attributeText(attribute);
         }
     }
     if (XmlSafeText::isEscapedEntry(node)) {
@@ -430,15 +428,20 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
         zvf::SecureStringUtils::ZVFZeroWstring(value);
         value.swap(plain);
     }
-    key = PTKCoreUtils::toLowercase(key);
+    // Lower-cased in place with the host's case folding (what toLowercase
+    // does), saving a copy per entry.
+    for (wchar_t& c : key) {
+        c = PTKCoreUtils::foldAscii(c);
+    }
     // The defaults file keeps the old voicemail key as it is written.
     if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0) &&
         !PTKCoreUtils::caseInsensitiveStringEquals(name, ConfigStoreConstants::DEFAULTS_CONFIG_STORE)) {
         key = ConfigStoreConstants::Keys::VoicemailPrimaryServer;
     }
-    if (!key.empty()) {
-        // The first occurrence of a key wins.
-        readValues.emplace(key, value);
+    // The first occurrence of a key wins.
+    ConfigMap::iterator position;
+    if (!key.empty() && positionForNewKey(readValues, key, position)) {
+        insertNewValue(readValues, position, std::move(key), value);
     }
     zvf::SecureStringUtils::ZVFZeroWstring(value);
 }

@@ -1,7 +1,6 @@
 #include "XmlConfigParser.h"
 
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 #include <libxml/xmlwriter.h>
@@ -17,7 +16,6 @@
 #include "XmlSafeText.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/SecureString.h"
-#include "zvf/SecureStringReader.h"
 #include "zvf/SecureStringUtils.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
@@ -30,8 +28,6 @@ ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-XmlConfigParser");
 const char* const URL_PROVISIONING_STORE_NAME = "UrlProvisioningConfigStore";
 // The attribute that marks an entry sensitive (read in any letter case).
 const char* const SENSITIVE_ATTRIBUTE = "sensitive";
-
-const caseInsensitiveMapComparator less;
 
 struct TextWriterFreer {
     void operator()(xmlTextWriterPtr writer) const {
@@ -56,32 +52,29 @@ std::wstring bothFileNames(const std::string& path) {
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
-// UTF-8 to wide text. Configuration keys and most values are ASCII, which
-// widens byte for byte; anything else goes through the host's conversion,
-// which gives the same result for ASCII.
-std::wstring widen(const char* data, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        if (static_cast<unsigned char>(data[i]) >= 0x80) {
-            std::string copy(data, length);
-            std::wstring wide = PTKCoreUtils::toWideString(copy);
-            zvf::SecureStringUtils::ZVFZeroString(copy);  // the text may be a secret
-            return wide;
-        }
-    }
-    return std::wstring(data, data + length);
-}
+// UTF-8 to wide text, converted where it lies: no copy of the bytes is
+// made, so none is left to wipe.
+std::wstring widen(const char* data, std::size_t length) { return PTKCoreUtils::toWideString(data, length); }
 
 // Whether the entry is named by one of the two password keys (any letter
-// case). Asked for every entry, so it compares the narrow name and rejects
-// on length before converting anything.
+// case). Asked for every entry, so it compares the narrow name where it lies:
+// a byte that is not ASCII matches no character of the keys, as its wide
+// form would not.
 bool isWellKnownSensitiveEntry(xmlNodePtr node) {
     if (node->name == nullptr) {
         return false;
     }
     const std::size_t length = static_cast<std::size_t>(xmlStrlen(node->name));
     for (const std::wstring& key : SensitiveKeySecuringUtility::WELL_KNOWN_SENSITIVE_KEYS) {
-        if (key.size() == length &&
-            SensitiveKeySecuringUtility::isWellKnownSensitiveKey(PTKCoreUtils::toWideString(text(node->name)))) {
+        if (key.size() != length) {
+            continue;
+        }
+        std::size_t i = 0;
+        while (i < length &&
+               PTKCoreUtils::foldAscii(static_cast<wchar_t>(node->name[i])) == PTKCoreUtils::foldAscii(key[i])) {
+            ++i;
+        }
+        if (i == length) {
             return true;
         }
     }
@@ -115,6 +108,36 @@ std::string joinText(xmlNodePtr element, bool wipe) {
         }
     }
     return joined;
+}
+
+// Hands the trimmed, joined text and CDATA content of an entry that holds
+// nothing else to take(data, length); with wipe, each piece is then zeroed
+// inside the tree. An entry whose first child has no content gives "". A
+// single piece, the usual case, is handed over where it lies; several are
+// joined in a temporary that is wiped.
+template <class Take>
+void takeEntryText(xmlNodePtr node, bool wipe, Take take) {
+    if (node == nullptr || node->children == nullptr || node->children->content == nullptr) {
+        take("", 0);
+        return;
+    }
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    xmlNodePtr only = node->children;
+    if (only->next == nullptr && (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE)) {
+        const char* data = text(only->content);
+        const std::size_t length = std::strlen(data);
+        PTKCoreUtils::trimBounds(data, length, begin, end);
+        take(data + begin, end - begin);
+        if (wipe) {
+            zvf::SecureStringUtils::ZVFZeroMemory(only->content, length);
+        }
+        return;
+    }
+    std::string joined = joinText(node, wipe);
+    PTKCoreUtils::trimBounds(joined.data(), joined.size(), begin, end);
+    take(joined.data() + begin, end - begin);
+    zvf::SecureStringUtils::ZVFZeroString(joined);
 }
 
 // The first child element of entry with that name (any letter case), or null.
@@ -324,21 +347,12 @@ bool XmlConfigParser::readFromEncryptedFile(const std::string& path, ConfigMap& 
         ZVF_LOG(logger, 3, L"Failed to read XML document: " + bothFileNames(path));
         return false;
     }
-    std::string document;
-    {
-        zvf::SecureStringReader reader;
-        data.getUnsecureString(reader);
-        document.assign(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
-    }
-    bool result = false;
-    std::shared_ptr<xmlDoc> doc(XmlLibrary::readDoc(logger, document.c_str()), XmlDocFreer());
+    std::shared_ptr<xmlDoc> doc(XmlLibrary::readSecure(logger, data), XmlDocFreer());
     if (!doc) {
         ZVF_LOG(logger, 3, L"XML in file did not exist or is an invalid XML document: " + bothFileNames(path));
-    } else {
-        result = parseXmlConfig(doc, configMap, sensitiveKeys);
+        return false;
     }
-    zvf::SecureStringUtils::ZVFZeroString(document);
-    return result;
+    return parseXmlConfig(doc, configMap, sensitiveKeys);
 }
 
 bool XmlConfigParser::readFromMemory(const std::string& xmlText, ConfigMap& configMap, ConfigKeySet& sensitiveKeys) {
@@ -397,15 +411,10 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
             c = PTKCoreUtils::foldAscii(c);
         }
         // The first occurrence wins, so that a later duplicate in a server
-        // document cannot override an earlier one. Documents we wrote list
-        // their keys in map order, so a key after the last one held is
-        // checked with a single comparison and appended at the end.
-        ConfigMap::iterator position = configMap.end();
-        if (!configMap.empty() && !less(std::prev(configMap.end())->first, key)) {
-            position = configMap.lower_bound(key);
-            if (position != configMap.end() && !less(key, position->first)) {
-                continue;
-            }
+        // document cannot override an earlier one.
+        ConfigMap::iterator position;
+        if (!positionForNewKey(configMap, key, position)) {
+            continue;
         }
         std::wstring value;
         if (escaped) {
@@ -418,19 +427,22 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
                     break;
                 }
             }
-            std::string narrow =
-                structured ? extractXmlStringFromXmlNode(doc, entry) : extractStringFromXmlNode(entry);
-            value = widen(narrow.data(), narrow.size());
-            zvf::SecureStringUtils::ZVFZeroString(narrow);
+            if (structured) {
+                std::string narrow = extractXmlStringFromXmlNode(doc, entry);
+                value = widen(narrow.data(), narrow.size());
+                zvf::SecureStringUtils::ZVFZeroString(narrow);
+            } else {
+                // Converted straight from the tree: no narrow copy is made.
+                takeEntryText(entry, isWellKnownSensitiveEntry(entry),
+                              [&value](const char* data, std::size_t length) { value = widen(data, length); });
+            }
         }
         DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
         const bool sensitive = parseSensitiveAttribute(entry);
         if (sensitive) {
             sensitiveKeys.insert(key);
         }
-        // The value moves into the map: no copy of it is left behind.
-        configMap.emplace_hint(position, std::move(key), std::move(value));
-        zvf::SecureStringUtils::ZVFZeroWstring(value);
+        insertNewValue(configMap, position, std::move(key), value);
     }
 }
 
@@ -457,14 +469,10 @@ bool XmlConfigParser::parseSensitiveAttribute(xmlNodePtr node) {
 }
 
 std::string XmlConfigParser::extractStringFromXmlNode(xmlNodePtr node) {
-    std::string joined;
-    if (node == nullptr || node->children == nullptr || node->children->content == nullptr) {
-        return joined;
-    }
-    joined = joinText(node, isWellKnownSensitiveEntry(node));
-    std::string trimmed = PTKCoreUtils::trim(joined);
-    zvf::SecureStringUtils::ZVFZeroString(joined);
-    return trimmed;
+    std::string result;
+    takeEntryText(node, node != nullptr && isWellKnownSensitiveEntry(node),
+                  [&result](const char* data, std::size_t length) { result.assign(data, length); });
+    return result;
 }
 
 std::string XmlConfigParser::extractXmlStringFromXmlNode(std::shared_ptr<xmlDoc> doc, xmlNodePtr node) {

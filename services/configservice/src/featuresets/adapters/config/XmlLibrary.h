@@ -8,6 +8,10 @@
 
 class ZVFLogger;
 
+namespace zvf {
+class SecureString;
+}
+
 namespace ZVFUnified {
 
 // The one place where configuration XML is handed to libxml2 for parsing.
@@ -56,9 +60,10 @@ public:
     // bytes do not form a document, are too many or have a shape refused
     // above; the reason is logged at level 3 to logger.
     static xmlDocPtr readMemory(ZVFLogger* logger, const char* data, std::size_t length, const char* url);
-    // Parses the text up to its first NUL byte (like xmlParseDoc with the
-    // safe options).
-    static xmlDocPtr readDoc(ZVFLogger* logger, const char* text);
+    // Parses the plain text of data up to its first NUL byte (like
+    // xmlParseDoc with the safe options). The text exists only in the
+    // reader that decrypts it, which wipes it; no other copy is made.
+    static xmlDocPtr readSecure(ZVFLogger* logger, const zvf::SecureString& data);
     // Parses the file at path, which is read as bytes first (like
     // xmlReadFile with the safe options, but never decompressing it). Only a
     // regular file is read; a FIFO is never waited on.
