@@ -154,12 +154,19 @@ void appendUtf8(std::string& out, char32_t cp) {
 
 #if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
 // Widens the sixteen bytes at bytes into out when none has its high bit set
-// (each is zero-extended to a wide character); false, writing nothing,
-// otherwise.
+// (each is zero-extended to a wide character, and with Fold an ASCII capital
+// becomes small); false, writing nothing, otherwise.
+template <bool Fold>
 bool widenSixteenAscii(const unsigned char* bytes, wchar_t* out) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
     if (_mm_movemask_epi8(chunk) != 0) {
         return false;
+    }
+    if (Fold) {
+        // Bytes below 0x80 compare correctly as signed ones.
+        const __m128i capital = _mm_and_si128(_mm_cmpgt_epi8(chunk, _mm_set1_epi8('A' - 1)),
+                                              _mm_cmplt_epi8(chunk, _mm_set1_epi8('Z' + 1)));
+        chunk = _mm_add_epi8(chunk, _mm_and_si128(capital, _mm_set1_epi8(32)));
     }
     const __m128i zero = _mm_setzero_si128();
     const __m128i low = _mm_unpacklo_epi8(chunk, zero);
@@ -174,32 +181,35 @@ bool widenSixteenAscii(const unsigned char* bytes, wchar_t* out) {
 #endif
 
 // Widens the ASCII bytes that start bytes[0, size) into out, which holds
-// size characters; returns how many there were.
+// size characters (with Fold, lower-cased); returns how many there were.
+template <bool Fold>
 std::size_t widenAscii(const unsigned char* bytes, std::size_t size, wchar_t* out) {
     std::size_t i = 0;
 #if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
-    while (i + 16 <= size && widenSixteenAscii(bytes + i, out + i)) {
+    while (i + 16 <= size && widenSixteenAscii<Fold>(bytes + i, out + i)) {
         i += 16;
     }
     // The rest of a text of sixteen bytes or more as the last sixteen bytes,
     // some of them widened again.
-    if (i < size && size >= 16 && i + 16 > size && widenSixteenAscii(bytes + size - 16, out + size - 16)) {
+    if (i < size && size >= 16 && i + 16 > size && widenSixteenAscii<Fold>(bytes + size - 16, out + size - 16)) {
         return size;
     }
 #endif
     for (; i < size && bytes[i] < 0x80; ++i) {
-        out[i] = static_cast<wchar_t>(bytes[i]);
+        out[i] = Fold ? foldAscii(static_cast<wchar_t>(bytes[i])) : static_cast<wchar_t>(bytes[i]);
     }
     return i;
 }
 
+// UTF-8 to UTF-32, with Fold lower-cased as toLowercase does.
+template <bool Fold>
 std::wstring decodeUtf8(const char* data, std::size_t size) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     // Configuration text is nearly always ASCII: widened in one pass that
     // stops at the first byte of any other character, from where the full
     // decoder goes on.
     std::wstring out(size, L'\0');
-    const std::size_t ascii = widenAscii(bytes, size, &out[0]);
+    const std::size_t ascii = widenAscii<Fold>(bytes, size, &out[0]);
     if (ascii == size) {
         return out;
     }
@@ -248,6 +258,11 @@ std::wstring decodeUtf8(const char* data, std::size_t size) {
         out.push_back(static_cast<wchar_t>(cp));
         i += length;
     }
+    if (Fold) {
+        for (wchar_t& c : out) {
+            c = foldAscii(c);
+        }
+    }
     return out;
 }
 
@@ -268,15 +283,17 @@ int caseInsensitiveStringCompare(const std::string& a, const std::string& b) {
 std::string toLowercase(const std::string& s) { return toLowercaseImpl(s); }
 std::wstring toLowercase(const std::wstring& s) { return toLowercaseImpl(s); }
 
-std::wstring toWideString(const std::string& s) { return decodeUtf8(s.data(), s.size()); }
+std::wstring toWideString(const std::string& s) { return decodeUtf8<false>(s.data(), s.size()); }
 
-std::wstring toWideString(const char* data, std::size_t size) { return decodeUtf8(data, size); }
+std::wstring toWideString(const char* data, std::size_t size) { return decodeUtf8<false>(data, size); }
+
+std::wstring toLowercaseWideString(const char* data, std::size_t size) { return decodeUtf8<true>(data, size); }
 
 std::wstring toWideString(const char* s) {
     if (s == nullptr) {
         return std::wstring();
     }
-    return decodeUtf8(s, std::strlen(s));
+    return decodeUtf8<false>(s, std::strlen(s));
 }
 
 std::wstring toWideString(bool b) { return b ? L"true" : L"false"; }

@@ -31,6 +31,27 @@ TEST(StringUtilsTest, InvalidUtf8BecomesReplacementCharacters) {
               toString(std::wstring{static_cast<wchar_t>(0x110000), static_cast<wchar_t>(0xD800), L'a'}));
 }
 
+TEST(StringUtilsTest, WideningAgreesCharacterForCharacterAtEveryLengthAndLowerCasesInTheSamePass) {
+    // Lengths on both sides of the sixteen-byte steps, all ASCII and with one
+    // two-byte character at each position; the characters around 'A'-'Z'
+    // and 'a'-'z' stay as they are.
+    const std::string ascii = "Az@[`{Key_Setting_VALUE-0123456789/URL?x=";
+    for (std::size_t length = 0; length <= 40; ++length) {
+        const std::string text = ascii.substr(0, length);
+        const std::wstring wide(text.begin(), text.end());
+        EXPECT_EQ(wide, toWideString(text.data(), text.size())) << length;
+        EXPECT_EQ(toLowercase(wide), toLowercaseWideString(text.data(), text.size())) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string mixed = text;
+            mixed.replace(at, 1, "\xC3\x84");
+            std::wstring mixedWide = wide;
+            mixedWide[at] = 0xC4;
+            EXPECT_EQ(mixedWide, toWideString(mixed.data(), mixed.size())) << length << " " << at;
+            EXPECT_EQ(toLowercase(mixedWide), toLowercaseWideString(mixed.data(), mixed.size())) << length << " " << at;
+        }
+    }
+}
+
 TEST(StringUtilsTest, CaseInsensitiveOperationsFoldAsciiOnly) {
     EXPECT_EQ(0, caseInsensitiveStringCompare(L"Telephony_P2P_Enabled", L"telephony_p2p_ENABLED"));
     EXPECT_GT(0, caseInsensitiveStringCompare(L"apple", L"BANANA"));

@@ -77,6 +77,8 @@ NUVRIX_HOST_API std::wstring toWideString(const char* s);  // null gives ""
 // The size bytes at data, which need not end in a NUL; no copy of them is
 // made, so nothing is left to wipe when they are secret.
 NUVRIX_HOST_API std::wstring toWideString(const char* data, std::size_t size);
+// toLowercase(toWideString(data, size)), in one pass.
+NUVRIX_HOST_API std::wstring toLowercaseWideString(const char* data, std::size_t size);
 NUVRIX_HOST_API std::wstring toWideString(bool b);         // "true" / "false"
 NUVRIX_HOST_API std::wstring toWideString(int i);
 

@@ -48,15 +48,20 @@ void wipeBufferAndFree(xmlBufferPtr buffer) {
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
+// UTF-8 to wide text, with lowerCase lower-cased as toLowercase does.
+std::wstring widen(const char* data, std::size_t length, bool lowerCase) {
+    return lowerCase ? PTKCoreUtils::toLowercaseWideString(data, length) : PTKCoreUtils::toWideString(data, length);
+}
+
 // The attribute's own text as wide text. Entity references in it are not
 // expanded, so that a document cannot make us build text far larger than
 // itself. Text in one piece, the usual case, is converted where it lies;
 // several pieces are joined first, in a temporary that is wiped as the text
 // may be a secret.
-std::wstring attributeText(xmlAttrPtr attribute) {
+std::wstring attributeText(xmlAttrPtr attribute, bool lowerCase) {
     xmlNodePtr child = attribute->children;
     if (child != nullptr && child->next == nullptr && child->type == XML_TEXT_NODE && child->content != nullptr) {
-        return PTKCoreUtils::toWideString(text(child->content), std::strlen(text(child->content)));
+        return widen(text(child->content), std::strlen(text(child->content)), lowerCase);
     }
     std::string narrow;
     for (; child != nullptr; child = child->next) {
@@ -64,7 +69,7 @@ std::wstring attributeText(xmlAttrPtr attribute) {
             narrow += text(child->content);
         }
     }
-    std::wstring wide = PTKCoreUtils::toWideString(narrow);
+    std::wstring wide = widen(narrow.data(), narrow.size(), lowerCase);
     zvf::SecureStringUtils::ZVFZeroString(narrow);
     return wide;
 }
@@ -409,6 +414,9 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
         !namedIgnoringCase(node->name, "userconfig")) {
         return;
     }
+    // The key in lower case, as the host's toLowercase gives it; an escaped
+    // one once it is unescaped.
+    const bool escaped = XmlSafeText::isEscapedEntry(node);
     std::wstring key;
     std::wstring value;
     for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
@@ -416,22 +424,20 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
             continue;
         }
         if (namedIgnoringCase(attribute->name, "name")) {
-            key = attributeText(attribute);
+            key = attributeText(attribute, !escaped);
         } else if (namedIgnoringCase(attribute->name, "value")) {
             zvf::SecureStringUtils::ZVFZeroWstring(value);
-            value = attributeText(attribute);
+            value = attributeText(attribute, false);
         }
     }
-    if (XmlSafeText::isEscapedEntry(node)) {
+    if (escaped) {
         key = XmlSafeText::unescape(key);
+        for (wchar_t& c : key) {
+            c = PTKCoreUtils::foldAscii(c);
+        }
         std::wstring plain = XmlSafeText::unescape(value);
         zvf::SecureStringUtils::ZVFZeroWstring(value);
         value.swap(plain);
-    }
-    // Lower-cased in place with the host's case folding (what toLowercase
-    // does), saving a copy per entry.
-    for (wchar_t& c : key) {
-        c = PTKCoreUtils::foldAscii(c);
     }
     // The defaults file keeps the old voicemail key as it is written.
     if (PTKCoreUtils::caseInsensitiveStringEquals(key, ConfigStoreConstants::Keys::VVM_Mailstore_Server_0) &&

@@ -399,16 +399,17 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
         }
         // An entry in escaped form carries its key in a child element.
         const bool escaped = XmlSafeText::isEscapedEntry(entry);
+        // The key in lower case, as the host's toLowercase gives it.
         std::wstring key;
         if (!escaped) {
-            key = widen(text(entry->name), static_cast<std::size_t>(xmlStrlen(entry->name)));
+            key = PTKCoreUtils::toLowercaseWideString(text(entry->name),
+                                                      static_cast<std::size_t>(xmlStrlen(entry->name)));
         } else if (!escapedField(entry, "key", false, key)) {
             continue;
-        }
-        // Lower-cased in place with the host's case folding (what
-        // toLowercase does), saving a copy per entry.
-        for (wchar_t& c : key) {
-            c = PTKCoreUtils::foldAscii(c);
+        } else {
+            for (wchar_t& c : key) {
+                c = PTKCoreUtils::foldAscii(c);
+            }
         }
         // The first occurrence wins, so that a later duplicate in a server
         // document cannot override an earlier one.
