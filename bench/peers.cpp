@@ -290,7 +290,6 @@ double servicePass(const std::vector<std::wstring>& keys) {
 // ---- Cold start -------------------------------------------------------------------------
 
 double ourColdStart() {
-    std::wstring value;
     const double start = threadCpuSeconds();
     ManagerLookups manager(loadFileManager(setup->files));
     const Answer answer = manager.lookup(setup->queries.front());
@@ -315,6 +314,7 @@ double peerColdStart(const LookupPeer& model) {
             peer = std::move(candidate);
         }
     }
+    check(peer != nullptr, std::string("no peer ") + model.name());
     const double start = threadCpuSeconds();
     const bool loaded = peer->load(setup->files.iniFiles());
     const Answer answer = peer->lookup(setup->workload.queries.front());
