@@ -242,7 +242,7 @@ void LocalFileConfigStore::persistValues() {
     zvf::ScopedLock files(fileLock);
     {
         zvf::ScopedLock lock(valuesLock);
-        if (sameValues(values.entries(), lastPersistedValues)) {
+        if (!lastWriteFailed && sameValues(values.entries(), lastPersistedValues)) {
             ZVF_LOG(logger, 5, std::string("Same content has been saved."));
             return;
         }
@@ -250,8 +250,9 @@ void LocalFileConfigStore::persistValues() {
     zvf::SecureString data;
     {
         zvf::ScopedLock lock(valuesLock);
-        // Recorded before the write: a write that fails is not retried by a
-        // later call with the same content.
+        // Recorded before the write; a write that fails is retried by the
+        // next call, even with the same content, so that a value the user
+        // set is not lost to one failed write.
         lastPersistedValues = values.entries();
         getDataString(data);
     }
@@ -260,7 +261,7 @@ void LocalFileConfigStore::persistValues() {
     if (data.empty()) {
         return;
     }
-    writeFile(fileName, data);
+    lastWriteFailed = !writeFile(fileName, data);
 }
 
 void LocalFileConfigStore::destroy() {
@@ -537,10 +538,13 @@ void LocalFileConfigStore::writeTarget(const std::string& targetFileName) {
     if (data.empty()) {
         return;
     }
-    writeFile(targetFileName, data);
+    const bool written = writeFile(targetFileName, data);
+    if (targetFileName == fileName) {
+        lastWriteFailed = !written;
+    }
 }
 
-void LocalFileConfigStore::writeFile(const std::string& targetFileName, const zvf::SecureString& data) {
+bool LocalFileConfigStore::writeFile(const std::string& targetFileName, const zvf::SecureString& data) {
     zvf::ScopedLock files(fileLock);
     // Settings that could not be read (written under a key that was lost,
     // damaged, or by another program) are moved aside rather than
@@ -557,7 +561,8 @@ void LocalFileConfigStore::writeFile(const std::string& targetFileName, const zv
                         ZVFLogger_replacePIIData(directory + keptName));
         }
     }
-    zvf::storage::EncryptFileUtils::writeDataToFile(directory + targetFileName, data, FileCategoryType::Configuration);
+    return zvf::storage::EncryptFileUtils::writeDataToFile(directory + targetFileName, data,
+                                                           FileCategoryType::Configuration);
 }
 
 bool LocalFileConfigStore::checkIfGoodToWrite(const std::string& targetFileName, bool checkTargetItself) {

@@ -132,8 +132,8 @@ private:
     void writeTarget(const std::string& targetFileName);
     // Writes data to directory + target through encrypted storage; a
     // settings file that could not be read is first moved aside to its
-    // "_unreadable" name.
-    void writeFile(const std::string& targetFileName, const zvf::SecureString& data);
+    // "_unreadable" name. False when the storage did not write it.
+    bool writeFile(const std::string& targetFileName, const zvf::SecureString& data);
 
     std::string name;
     int priority;
@@ -151,6 +151,7 @@ private:
     std::string backupFileName;
     std::shared_ptr<ConfigFileCacheTimer> timer;
     bool keepUnreadableFile = false;  // guarded by fileLock; the settings file could not be read or parsed
+    bool lastWriteFailed = false;     // guarded by fileLock; the settings file may not hold lastPersistedValues
     // The entries of the file being read, collected outside the values lock
     // so that reading and parsing never block lookups; guarded by fileLock.
     ConfigMap readValues;
