@@ -124,9 +124,20 @@ public:
     CipherContexts(const CipherContexts&) = delete;
     CipherContexts& operator=(const CipherContexts&) = delete;
 
-    // The context, or null when it could not be set up.
-    EVP_CIPHER_CTX* forEncryption() { return encrypt.get(); }
-    EVP_CIPHER_CTX* forDecryption() { return decrypt.get(); }
+    // The context, or null when it could not be set up; a context that
+    // could not be set up is tried again at the next call.
+    EVP_CIPHER_CTX* forEncryption() {
+        if (!encrypt) {
+            encrypt = newContext(1);
+        }
+        return encrypt.get();
+    }
+    EVP_CIPHER_CTX* forDecryption() {
+        if (!decrypt) {
+            decrypt = newContext(0);
+        }
+        return decrypt.get();
+    }
 
 private:
     static CipherContext newContext(int encrypting) {
