@@ -61,8 +61,9 @@ public:
     // above; the reason is logged at level 3 to logger.
     static xmlDocPtr readMemory(ZVFLogger* logger, const char* data, std::size_t length, const char* url);
     // Parses the plain text of data up to its first NUL byte (like
-    // xmlParseDoc with the safe options). The text exists only in the
-    // reader that decrypts it, which wipes it; no other copy is made.
+    // xmlParseDoc with the safe options), where the reader that decrypts it
+    // holds it and wipes it afterwards: no copy of the text is made for the
+    // parse.
     static xmlDocPtr readSecure(ZVFLogger* logger, const zvf::SecureString& data);
     // Parses the file at path, which is read as bytes first (like
     // xmlReadFile with the safe options, but never decompressing it). Only a
