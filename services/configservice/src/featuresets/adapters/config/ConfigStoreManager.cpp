@@ -643,7 +643,18 @@ bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::s
     return found;
 }
 
+bool ConfigStoreManager::reportsHaveAudience() {
+    if (ZVFLog_isDebugEnabled(logger)) {
+        return true;
+    }
+    zvf::ScopedLock lock(observersLock);
+    return !observers.empty();
+}
+
 void ConfigStoreManager::updateKey(std::wstring key, bool silent) {
+    if (!reportsHaveAudience()) {
+        return;
+    }
     const std::size_t hash = ConfigKeyHash::hashOf(key.data(), key.size());
     updateHashedKey(std::move(key), hash, silent);
 }
@@ -703,6 +714,11 @@ void ConfigStoreManager::notifyObservers(std::shared_ptr<ConfigStore> store) {
 
 void ConfigStoreManager::notifyObservers(const std::vector<std::wstring>& keys) {
     zvf::ScopedLock lock(storeListLock);
+    // Recomputing thousands of keys for nobody is the larger part of adding
+    // a store.
+    if (!reportsHaveAudience()) {
+        return;
+    }
     std::vector<std::size_t> hashes;
     hashes.reserve(keys.size());
     for (const std::wstring& key : keys) {

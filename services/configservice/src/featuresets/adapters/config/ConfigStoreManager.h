@@ -197,6 +197,9 @@ private:
     // place in the alias tables (they never change); null when there is none.
     const std::wstring* currentNameOf(const std::wstring& key, std::size_t hash) const;
     const std::wstring* oldNameOf(const std::wstring& key, std::size_t hash) const;
+    // False when a report would reach nobody: no observer, and no debug
+    // logging (whose lookup lines a report's lookups would write).
+    bool reportsHaveAudience();
     // updateKey with the key's hash computed by the caller.
     void updateHashedKey(std::wstring key, std::size_t hash, bool silent);
     // NotifyConfigAddedOrUpdated for a report the caller no longer needs: the
