@@ -83,10 +83,12 @@ void applyReport(ConfigServiceImpl::ConfigState& state, std::wstring& value, std
 }  // namespace
 
 void ConfigServiceImpl::insertConfig(const std::wstring& key, const std::shared_ptr<ConfigValueImpl>& object) {
-    auto inserted = configValues.emplace(key, CachedConfig{object, ConfigState()});
-    if (inserted.second) {
-        configValueIndex.emplace(std::wstring_view(inserted.first->first), inserted.first);
+    const std::size_t hash = ConfigKeyHash::hashOf(key.data(), key.size());
+    if (configValueIndex.find(key, hash, configValues.end()) != configValues.end()) {
+        return;
     }
+    auto inserted = configValues.emplace(key, CachedConfig{object, nullptr});
+    configValueIndex.insert(inserted.first, hash, configValues.size());
 }
 
 void ConfigServiceImpl::clearConfigs() {
@@ -96,14 +98,14 @@ void ConfigServiceImpl::clearConfigs() {
 
 std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::objectOf(CachedConfig& entry) {
     if (!entry.object) {
-        ConfigState& state = entry.state;
+        ConfigState& state = *entry.state;
         auto object = std::make_shared<ConfigValueImpl>(factory, state.key);
         // The state as the properties, with nothing left to fire: nobody
         // could observe the changes that led to it.
         object->initialize(state.key, state.value, state.originalValue, state.isOverridden, state.isDefined,
                            state.valueStoreName, state.originalValueStoreName);
         entry.object = std::move(object);
-        entry.state = ConfigState();
+        entry.state.reset();
     }
     return entry.object;
 }
@@ -112,7 +114,7 @@ std::wstring ConfigServiceImpl::shownValue(const CachedConfig& entry) {
     if (entry.object) {
         return entry.object->getValue();
     }
-    return isP2pKeyInFipsMode(entry.state.key) ? std::wstring(L"false") : entry.state.value;
+    return isP2pKeyInFipsMode(entry.state->key) ? std::wstring(L"false") : entry.state->value;
 }
 
 // ---- Lookup -----------------------------------------------------------------
@@ -138,15 +140,15 @@ bool ConfigServiceImpl::isKeyAlias(const std::wstring& key, std::wstring& realNa
 }
 
 ConfigServiceImpl::CachedConfig* ConfigServiceImpl::findConfigFromKey(const std::wstring& key) {
-    auto found = configValueIndex.find(std::wstring_view(key));
-    if (found == configValueIndex.end()) {
+    auto found = configValueIndex.find(key, ConfigKeyHash::hashOf(key.data(), key.size()), configValues.end());
+    if (found == configValues.end()) {
         return nullptr;
     }
-    CachedConfig& entry = found->second->second;
+    CachedConfig& entry = found->second;
     if (entry.object) {
         DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(entry.object);
-    } else if (isP2pKeyInFipsMode(entry.state.key)) {
-        entry.state.value = L"false";
+    } else if (isP2pKeyInFipsMode(entry.state->key)) {
+        entry.state->value = L"false";
     }
     return &entry;
 }
@@ -189,9 +191,10 @@ ConfigServiceImpl::CachedConfig& ConfigServiceImpl::findEntry(const std::wstring
     }
     // Not cached: the undefined state under the current name.
     const std::wstring& cachedKey = aliased ? *realName : key;
-    auto inserted = configValues.emplace(cachedKey, CachedConfig());
-    inserted.first->second.state.key = cachedKey;
-    configValueIndex.emplace(std::wstring_view(inserted.first->first), inserted.first);
+    auto inserted = configValues.emplace(cachedKey, CachedConfig{nullptr, std::make_unique<ConfigState>()});
+    inserted.first->second.state->key = cachedKey;
+    configValueIndex.insert(inserted.first, ConfigKeyHash::hashOf(cachedKey.data(), cachedKey.size()),
+                            configValues.size());
     return inserted.first->second;
 }
 
@@ -354,7 +357,7 @@ void ConfigServiceImpl::OnConfigChanged(std::wstring key, std::wstring value,
     CachedConfig& entry = findEntry(key);
     if (!entry.object) {
         // No object, so nobody to tell: the state takes the report.
-        applyReport(entry.state, value, originalValue, isOverridden, isDefined, valueStoreName,
+        applyReport(*entry.state, value, originalValue, isOverridden, isDefined, valueStoreName,
                     originalValueStoreName);
     } else if (silent) {
         entry.object->silentUpdate(value, originalValue, isOverridden, isDefined, valueStoreName,
@@ -394,16 +397,16 @@ void ConfigServiceImpl::logConfig() {
         for (const auto& cached : configValues) {
             const CachedConfig& entry = cached.second;
             const bool object = entry.object != nullptr;
-            if ((object ? entry.object->getisDefined() : entry.state.isDefined) != defined) {
+            if ((object ? entry.object->getisDefined() : entry.state->isDefined) != defined) {
                 continue;
             }
-            const std::wstring key = object ? entry.object->getKey() : entry.state.key;
+            const std::wstring key = object ? entry.object->getKey() : entry.state->key;
             const bool hidden = isKeySensitive(key);
             appendDumpLine(text, key, hidden ? ConfigStoreConstants::VALUE_HIDDEN : shownValue(entry),
-                           object ? entry.object->getValueStoreName() : entry.state.valueStoreName,
+                           object ? entry.object->getValueStoreName() : entry.state->valueStoreName,
                            hidden ? ConfigStoreConstants::VALUE_HIDDEN
-                                  : (object ? entry.object->getOriginalValue() : entry.state.originalValue),
-                           object ? entry.object->getOriginalValueStoreName() : entry.state.originalValueStoreName);
+                                  : (object ? entry.object->getOriginalValue() : entry.state->originalValue),
+                           object ? entry.object->getOriginalValueStoreName() : entry.state->originalValueStoreName);
         }
     };
     text += L"\nDefined Values\n--------------\n";

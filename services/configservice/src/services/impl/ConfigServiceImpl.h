@@ -5,12 +5,10 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "ConfigKeyEquals.h"
 #include "ConfigKeyHash.h"
+#include "ConfigKeyIndex.h"
 #include "ConfigMap.h"
 #include "ConfigServiceBaseImpl.h"
 #include "caseInsensitiveMapComparator.h"
@@ -56,7 +54,7 @@ public:
     // until then.
     struct CachedConfig {
         std::shared_ptr<ConfigValueImpl> object;
-        ConfigState state;  // unused once object is set
+        std::unique_ptr<ConfigState> state;  // null once object is set
     };
     // Key (ignoring case) to cached key; iteration in case-insensitive key order.
     using ConfigValueMap = std::map<std::wstring, CachedConfig, caseInsensitiveMapComparator>;
@@ -119,10 +117,6 @@ public:
                                                   const std::wstring& originalValueStoreName);
 
 private:
-    // Key of each cache entry (viewing the map's own key, which never moves)
-    // to the entry.
-    using ConfigValueIndex =
-        std::unordered_map<std::wstring_view, ConfigValueMap::iterator, ConfigKeyHash, ConfigKeyEquals>;
 
     void initialize(std::shared_ptr<UnifiedFactory> factory);
     // Caches object under key unless an equal key is cached already.
@@ -144,7 +138,7 @@ private:
     CachedConfig* findConfigFromKey(const std::wstring& key);
 
     ConfigValueMap configValues;              // value cache
-    ConfigValueIndex configValueIndex;        // the same entries, hashed
+    ConfigKeyIndex<ConfigValueMap::iterator> configValueIndex;  // the same entries, hashed
     ConfigKeySet sensitiveKeys;               // shown as "VALUE_HIDDEN"
     ConfigMap keyAliases;                     // old key name -> current key name
     std::shared_ptr<UnifiedFactory> factory;  // reaches the feature set; handed to each value object

@@ -2,12 +2,10 @@
 #define CONFIG_INDEXEDCONFIGMAP_H
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "ConfigKeyHash.h"
+#include "ConfigKeyIndex.h"
 #include "ConfigMap.h"
 
 namespace ZVFUnified {
@@ -15,9 +13,8 @@ namespace ZVFUnified {
 // A store's configuration: the ordered, case-insensitive map that getKeys,
 // serialisation and dumps walk, with a hash index over the same entries
 // beside it, so that a lookup costs one hash and one or two probes instead
-// of a descent through the tree. The index holds the map's own nodes, which
-// never move; every change goes through this class, which keeps the two in
-// step. Not thread-safe: the owning store guards it.
+// of a descent through the tree. Every change goes through this class, which
+// keeps the two in step. Not thread-safe: the owning store guards it.
 class IndexedConfigMap {
 public:
     using const_iterator = ConfigMap::const_iterator;
@@ -34,10 +31,14 @@ public:
     std::size_t size() const { return map.size(); }
     bool empty() const { return map.empty(); }
 
-    const_iterator find(const std::wstring& key) const { return find(key, ConfigKeyHash::hashOf(key.data(), key.size())); }
+    const_iterator find(const std::wstring& key) const {
+        return find(key, ConfigKeyHash::hashOf(key.data(), key.size()));
+    }
     // hash is ConfigKeyHash of key, computed once by a caller that asks
     // several maps.
-    const_iterator find(const std::wstring& key, std::size_t hash) const;
+    const_iterator find(const std::wstring& key, std::size_t hash) const {
+        return index.find(key, hash, const_cast<ConfigMap&>(map).end());
+    }
 
     // Inserts, or replaces the value of a key held in any letter case (the
     // key keeps its first spelling).
@@ -49,22 +50,10 @@ public:
     void clear();
 
 private:
-    struct Slot {
-        std::size_t hash;
-        ConfigMap::iterator entry;  // valid while occupied
-        bool occupied = false;
-    };
-
-    void rebuildIndex();
-    void reindex(std::size_t capacity);
-    void indexEntry(ConfigMap::iterator entry, std::size_t hash);
-    void growIfNeeded();
-    // The slot of an equal key, or of the empty slot where its probe ends.
-    std::size_t probe(const std::wstring& key, std::size_t hash) const;
+    void rebuildIndex() { index.rebuild(map.begin(), map.end(), map.size()); }
 
     ConfigMap map;
-    std::vector<Slot> slots;  // open addressing, linear probing; size a power of two
-    std::size_t mask = 0;
+    ConfigKeyIndex<ConfigMap::iterator> index;
 };
 
 }  // namespace ZVFUnified
