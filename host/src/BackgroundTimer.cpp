@@ -35,10 +35,9 @@ public:
         // Clamped to a century so that the deadline cannot overflow the clock.
         const long kMaxSeconds = 100L * 365 * 24 * 3600;
         const long clamped = seconds < 0 ? 0 : (seconds > kMaxSeconds ? kMaxSeconds : seconds);
-        const auto deadline = Clock::now() + std::chrono::seconds(clamped);
         std::lock_guard<std::mutex> guard(lock);
         startLocked();
-        timers[id] = Armed{deadline, std::move(callback)};
+        timers[id] = Armed{nowLocked() + std::chrono::seconds(clamped), std::move(callback)};
         wake.notify_all();
     }
 
@@ -54,6 +53,36 @@ public:
         finished.wait(guard, [&] { return firingId != id; });
     }
 
+    void useManualTime() {
+        std::lock_guard<std::mutex> guard(lock);
+        manualNow = Clock::now();
+        manual = true;
+        wake.notify_all();
+    }
+
+    void advance(Clock::duration step) {
+        std::unique_lock<std::mutex> guard(lock);
+        manualNow += step;
+        wake.notify_all();
+        finished.wait(guard, [&] {
+            if (firingId != 0) {
+                return false;
+            }
+            for (const auto& armed : timers) {
+                if (armed.second.deadline <= manualNow) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    }
+
+    void useRealTime() {
+        std::lock_guard<std::mutex> guard(lock);
+        manual = false;
+        wake.notify_all();
+    }
+
 private:
     struct Armed {
         Clock::time_point deadline;
@@ -61,6 +90,8 @@ private:
     };
 
     TimerThread() = default;
+
+    Clock::time_point nowLocked() const { return manual ? manualNow : Clock::now(); }
 
     void startLocked() {
         if (started) {
@@ -86,7 +117,11 @@ private:
                     next = it;
                 }
             }
-            if (Clock::now() < next->second.deadline) {
+            if (nowLocked() < next->second.deadline) {
+                if (manual) {
+                    wake.wait(guard);  // until the time is moved or the set changes
+                    continue;
+                }
                 // A copy: the entry may be erased by disarm() while we wait.
                 const Clock::time_point deadline = next->second.deadline;
                 wake.wait_until(guard, deadline);
@@ -96,7 +131,8 @@ private:
             std::shared_ptr<BackgroundTimerCallback> callback = next->second.callback.lock();
             timers.erase(next);
             if (!callback) {
-                continue;  // its object is gone: nothing to call
+                finished.notify_all();  // an advance of manual time may wait for this one
+                continue;               // its object is gone: nothing to call
             }
             firingId = id;
             guard.unlock();
@@ -121,6 +157,8 @@ private:
     uint64_t firingId = 0;  // timer whose callback runs now, 0 for none
     bool started = false;
     std::thread::id threadId;
+    bool manual = false;            // timers go by manualNow instead of the clock
+    Clock::time_point manualNow{};  // the stopped time, moved by advance()
 };
 
 std::atomic<uint64_t> nextTimerId{1};
@@ -136,6 +174,12 @@ void BackgroundTimer::setTimer(std::weak_ptr<BackgroundTimerCallback> callback, 
 }
 
 void BackgroundTimer::cancelTimer() { TimerThread::instance().disarm(id); }
+
+void BackgroundTimer::useManualTimeForTesting() { TimerThread::instance().useManualTime(); }
+
+void BackgroundTimer::advanceTimeForTesting(std::chrono::milliseconds step) { TimerThread::instance().advance(step); }
+
+void BackgroundTimer::useRealTimeForTesting() { TimerThread::instance().useRealTime(); }
 
 }  // namespace common
 }  // namespace zvf

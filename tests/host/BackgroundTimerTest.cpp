@@ -19,29 +19,11 @@ const auto kPatience = std::chrono::seconds(60);
 class CountingCallback : public BackgroundTimerCallback {
 public:
     explicit CountingCallback(std::shared_ptr<std::atomic<int>> calls) : calls(std::move(calls)) {}
-    void onTimer() override {
-        if (++*calls == 1) {
-            fired.set_value();
-        }
-    }
-    bool waitForFirstCall() { return future.wait_for(kPatience) == std::future_status::ready; }
+    void onTimer() override { ++*calls; }
 
 private:
     std::shared_ptr<std::atomic<int>> calls;
-    std::promise<void> fired;
-    std::future<void> future = fired.get_future();
 };
-
-// Sets a timer that expires no earlier than every timer set before it with
-// at most the same duration, and waits for it: the shared timer thread
-// serves expiries in deadline order, so afterwards every such earlier timer
-// has either fired or never will.
-void waitPast(long seconds) {
-    auto barrier = std::make_shared<CountingCallback>(std::make_shared<std::atomic<int>>(0));
-    BackgroundTimer timer;
-    timer.setTimer(barrier, seconds);
-    ASSERT_TRUE(barrier->waitForFirstCall());
-}
 
 // A callback that stays inside onTimer until released.
 class BlockingCallback : public BackgroundTimerCallback {
@@ -62,60 +44,63 @@ public:
     void onTimer() override {
         if (++calls < 3) {
             timer.setTimer(weak_from_this(), 0);
-        } else {
-            done.set_value();
         }
     }
     BackgroundTimer timer;
     std::atomic<int> calls{0};
-    std::promise<void> done;
 };
 
 }  // namespace
 
+// The timers' time stands still unless a test moves it: advance() returns
+// once every timer it made due has been served.
 class BackgroundTimerTest : public ::testing::Test {
 protected:
+    void SetUp() override { BackgroundTimer::useManualTimeForTesting(); }
+    void TearDown() override { BackgroundTimer::useRealTimeForTesting(); }
+    static void advance(int seconds) { BackgroundTimer::advanceTimeForTesting(std::chrono::seconds(seconds)); }
+
     std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);  // outlives the callback
     std::shared_ptr<CountingCallback> callback = std::make_shared<CountingCallback>(calls);
     std::unique_ptr<BackgroundTimer> timer = std::make_unique<BackgroundTimer>();
 };
 
-TEST_F(BackgroundTimerTest, ZeroSecondsFiresOnce) {
+TEST_F(BackgroundTimerTest, FiresOnceWhenItsSecondsHavePassedAndNotBefore) {
     timer->setTimer(callback, 0);
-    ASSERT_TRUE(callback->waitForFirstCall());
-    waitPast(0);
+    advance(0);
     EXPECT_EQ(1, calls->load());
+    timer->setTimer(callback, 2);
+    advance(1);
+    EXPECT_EQ(1, calls->load());
+    advance(1);
+    EXPECT_EQ(2, calls->load());
+    advance(3600);
+    EXPECT_EQ(2, calls->load());
 }
 
-TEST_F(BackgroundTimerTest, CancelStopsTheTimer) {
+TEST_F(BackgroundTimerTest, CancelDestructionOrAGoneCallbackStopTheTimer) {
     timer->setTimer(callback, 1);
     timer->cancelTimer();
-    waitPast(1);
+    auto destroyed = std::make_unique<BackgroundTimer>();
+    destroyed->setTimer(callback, 1);
+    destroyed.reset();
+    auto gone = std::make_shared<CountingCallback>(calls);
+    BackgroundTimer orphaned;
+    orphaned.setTimer(gone, 1);
+    gone.reset();
+    advance(1);
     EXPECT_EQ(0, calls->load());
 }
 
 TEST_F(BackgroundTimerTest, SettingAgainReplacesTheExpiry) {
     timer->setTimer(callback, 3600);
     timer->setTimer(callback, 0);
-    ASSERT_TRUE(callback->waitForFirstCall());
+    advance(0);
+    EXPECT_EQ(1, calls->load());
     timer->setTimer(callback, 1);
     timer->setTimer(callback, 3600);
-    waitPast(1);
+    advance(1);
     EXPECT_EQ(1, calls->load());
-}
-
-TEST_F(BackgroundTimerTest, DestroyingAnArmedTimerCancelsIt) {
-    timer->setTimer(callback, 1);
-    timer.reset();
-    waitPast(1);
-    EXPECT_EQ(0, calls->load());
-}
-
-TEST_F(BackgroundTimerTest, CallbackDestroyedBeforeExpiryIsNotCalled) {
-    timer->setTimer(callback, 1);
-    callback.reset();
-    waitPast(1);
-    EXPECT_EQ(0, calls->load());
 }
 
 TEST_F(BackgroundTimerTest, DestructorWaitsForACallbackThatIsRunning) {
@@ -135,8 +120,17 @@ TEST_F(BackgroundTimerTest, DestructorWaitsForACallbackThatIsRunning) {
 
 TEST_F(BackgroundTimerTest, CallbackMayRearmItsOwnTimer) {
     auto rearming = std::make_shared<RearmingCallback>();
-    std::future<void> done = rearming->done.get_future();
     rearming->timer.setTimer(rearming, 0);
-    ASSERT_EQ(std::future_status::ready, done.wait_for(kPatience));
+    advance(0);
     EXPECT_EQ(3, rearming->calls.load());
+}
+
+TEST_F(BackgroundTimerTest, RealTimeFiresTooOnceTheClockIsBack) {
+    BackgroundTimer::useRealTimeForTesting();
+    timer->setTimer(callback, 0);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (calls->load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(1, calls->load());
 }

@@ -1,10 +1,13 @@
 #include "HostTest.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 
 #include "PTKCoreUtils/FunctionTask.h"
 #include "Processing/TaskDispatcher.h"
+#include "logging/ZVFLogger.h"
 #include "unified/ServicesDispatcher.h"
 #include "unified/UnifiedBusinessObjectImpl.h"
 
@@ -46,5 +49,36 @@ void HostTest::drainQueues() {
         factory->getServicesDispatcher()->waitUntilIdle();
     }
 }
+
+struct DispatcherGate::State {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool entered = false;
+    bool opened = false;
+};
+
+DispatcherGate::DispatcherGate(Processing::TaskDispatcher& dispatcher) : state(std::make_shared<State>()) {
+    std::shared_ptr<State> shared = state;
+    dispatcher.enqueue(
+        [shared] {
+            std::unique_lock<std::mutex> guard(shared->lock);
+            shared->entered = true;
+            shared->changed.notify_all();
+            shared->changed.wait(guard, [&] { return shared->opened; });
+        },
+        "test gate");
+    std::unique_lock<std::mutex> guard(state->lock);
+    state->changed.wait(guard, [&] { return state->entered; });
+}
+
+void DispatcherGate::open() {
+    std::lock_guard<std::mutex> guard(state->lock);
+    state->opened = true;
+    state->changed.notify_all();
+}
+
+LogLevelScope::LogLevelScope(int level) : previous(ZVFLogger_getLevel()) { ZVFLogger_setLevel(level); }
+
+LogLevelScope::~LogLevelScope() { ZVFLogger_setLevel(previous); }
 
 }  // namespace nuvrixtest

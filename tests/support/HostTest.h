@@ -10,6 +10,10 @@
 #include "TempDir.h"
 #include "unified/UnifiedFactory.h"
 
+namespace Processing {
+class TaskDispatcher;
+}
+
 namespace nuvrixtest {
 
 // Fixture for tests that run on a real host: a complete factory (services
@@ -38,6 +42,34 @@ protected:
 
 private:
     long violationsAtStart = 0;
+};
+
+// Holds the task dispatcher's thread from construction until open() or
+// destruction, so that a test sees what was queued before any of it runs.
+class DispatcherGate {
+public:
+    explicit DispatcherGate(Processing::TaskDispatcher& dispatcher);
+    ~DispatcherGate() { open(); }
+    DispatcherGate(const DispatcherGate&) = delete;
+    DispatcherGate& operator=(const DispatcherGate&) = delete;
+    void open();
+
+private:
+    struct State;
+    std::shared_ptr<State> state;  // shared with the queued task
+};
+
+// Sets the log threshold while it exists (log texts are part of what many
+// tests check, whatever NUVRIX_LOG_LEVEL asks for).
+class LogLevelScope {
+public:
+    explicit LogLevelScope(int level);
+    ~LogLevelScope();
+    LogLevelScope(const LogLevelScope&) = delete;
+    LogLevelScope& operator=(const LogLevelScope&) = delete;
+
+private:
+    int previous;
 };
 
 }  // namespace nuvrixtest

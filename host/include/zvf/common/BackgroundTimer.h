@@ -1,6 +1,7 @@
 #ifndef ZVF_COMMON_BACKGROUNDTIMER_H
 #define ZVF_COMMON_BACKGROUNDTIMER_H
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -22,6 +23,10 @@ namespace common {
 // (unless they are called from inside it), so once they return the callback
 // is not entered again: do not call them while holding a lock that the
 // callback takes.
+//
+// The timers go by the steady clock. A test may stop their time instead and
+// move it forward by hand, so that a timer of seconds expires without real
+// waiting; the switch is process-wide and meant for tests only.
 class NUVRIX_HOST_API BackgroundTimer {
 public:
     BackgroundTimer();
@@ -31,6 +36,15 @@ public:
 
     void setTimer(std::weak_ptr<BackgroundTimerCallback> callback, long seconds);
     void cancelTimer();
+
+    // From now on the timers' time stands still (at the present instant)
+    // until advanceTimeForTesting() moves it.
+    static void useManualTimeForTesting();
+    // Moves the stopped time forward by step and returns once every timer it
+    // made due has been called, or dropped because its callback was gone.
+    static void advanceTimeForTesting(std::chrono::milliseconds step);
+    // Back to the steady clock.
+    static void useRealTimeForTesting();
 
 private:
     uint64_t id;  // identity of this timer on the shared timer thread
