@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "RecordingConfigStore.h"
+#include "StoreManagerTest.h"
 #include "TempDir.h"
 #include "logging/LogCapture.h"
 #include "zvf/common/FipsUtils.h"

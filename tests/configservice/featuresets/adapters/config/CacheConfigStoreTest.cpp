@@ -12,7 +12,7 @@
 #include "ConfigStoreManager.h"
 #include "HostTest.h"
 #include "InMemoryConfigStore.h"
-#include "RecordingConfigStore.h"
+#include "StoreManagerTest.h"
 #include "XmlConfigParser.h"
 #include "XmlConfigStore.h"
 #include "zvf/SecureString.h"

@@ -3,46 +3,26 @@
 // encrypted file storage from a private configuration directory.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "ConfigStoreManager.h"
-#include "HostTest.h"
-#include "RecordingConfigStore.h"
-#include "logging/LogCapture.h"
+#include "StoreManagerTest.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/SecureString.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
 namespace {
 
-using storemanagertest::RecordingConfigStore;
-using ZVFUnified::ConfigStoreManager;
+using namespace storemanagertest;
 
 const std::wstring kEnvelopeStart = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<AllConfigs>\n";
 const std::wstring kEnvelopeEnd = L"\n</AllConfigs>";
 
-class ConfigStoreManagerProblemReportTest : public nuvrixtest::HostTest {
+class ConfigStoreManagerProblemReportTest : public StoreManagerTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        manager = std::make_unique<ConfigStoreManager>(factory);
-    }
-    void TearDown() override {
-        manager.reset();
-        HostTest::TearDown();
-    }
-
-    std::shared_ptr<RecordingConfigStore> add(const std::string& name, int priority,
-                                              std::vector<std::pair<std::wstring, std::wstring>> values) {
-        auto store = std::make_shared<RecordingConfigStore>(name, priority, storemanagertest::readOnlyStore());
-        for (const auto& entry : values) {
-            store->with(entry.first, entry.second);
-        }
-        manager->addStore(store);
-        return store;
+    void add(const std::string& name, int priority, ZVFUnified::ConfigMap values) {
+        addStore(name, priority, readOnlyStore(), std::move(values));
     }
 
     bool writeHostFile(const std::string& name, const std::string& text,
@@ -51,12 +31,12 @@ protected:
                                                                category);
     }
 
+    // The manager's "Failed to read config file" lines, with their levels.
     std::vector<std::pair<int, std::string>> readFailures(const LogCapture& capture) const {
         std::vector<std::pair<int, std::string>> out;
-        for (const LogCapture::Record& record : capture.records()) {
-            if (record.logger == "ConfigService-ConfigStoreManager" &&
-                record.message.rfind("Failed to read config file ", 0) == 0) {
-                out.emplace_back(record.level, record.message);
+        for (const auto& entry : loggedBy(capture, "ConfigService-ConfigStoreManager")) {
+            if (entry.second.rfind("Failed to read config file ", 0) == 0) {
+                out.push_back(entry);
             }
         }
         return out;
@@ -65,8 +45,6 @@ protected:
     std::string failure(const std::string& name) const {
         return "Failed to read config file " + ZVFLogger_replacePIIData(configDir + "/" + name);
     }
-
-    std::unique_ptr<ConfigStoreManager> manager;
 };
 
 TEST_F(ConfigStoreManagerProblemReportTest, DocumentListsStoreValuesWithoutSecretsThenHostFiles) {

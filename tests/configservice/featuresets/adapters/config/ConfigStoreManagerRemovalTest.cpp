@@ -7,44 +7,23 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "ConfigStoreManager.h"
-#include "HostTest.h"
-#include "RecordingConfigStore.h"
-#include "logging/LogCapture.h"
+#include "StoreManagerTest.h"
 #include "logging/ZVFLogger.h"
 
 namespace {
 
 using namespace storemanagertest;
-using ZVFUnified::ConfigStoreManager;
 using Events = std::vector<std::wstring>;
 using Messages = std::vector<std::string>;
 
-class ConfigStoreManagerRemovalTest : public nuvrixtest::HostTest {
+class ConfigStoreManagerRemovalTest : public StoreManagerTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp();
-        savedLevel = ZVFLogger_getLevel();
-        ZVFLogger_setLevel(4);
+        StoreManagerTest::SetUp();
         cacheDir = configDir + "/Cache";
         std::filesystem::create_directories(cacheDir);
-        manager = std::make_unique<ConfigStoreManager>(factory);
-        manager->AddObserver(&observer);
-    }
-    void TearDown() override {
-        manager.reset();
-        ZVFLogger_setLevel(savedLevel);
-        HostTest::TearDown();
-    }
-
-    std::shared_ptr<RecordingConfigStore> add(const std::string& name, int priority,
-                                              RecordingConfigStore::Options options, ZVFUnified::ConfigMap values) {
-        auto store = std::make_shared<RecordingConfigStore>(name, priority, options, std::move(values));
-        manager->addStore(store);
-        return store;
     }
 
     void writeCacheFiles(std::initializer_list<const char*> names) {
@@ -62,14 +41,6 @@ protected:
         return names;
     }
 
-    static Messages managerMessages(const LogCapture& capture) {
-        Messages out;
-        for (const auto& entry : loggedBy(capture, "ConfigService-ConfigStoreManager")) {
-            out.push_back(entry.second);
-        }
-        return out;
-    }
-
     // The events a store's removal reports for each of its keys.
     static Events undefined(std::initializer_list<const wchar_t*> keys) {
         Events events;
@@ -81,16 +52,13 @@ protected:
     }
 
     std::string cacheDir;
-    RecordingObserver observer;
-    std::unique_ptr<ConfigStoreManager> manager;
-    int savedLevel = 4;
 };
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetDropsNonLocalStoresAndReportsTheRemainingValues) {
-    add("LocalFileConfigStore", 20, writableStore(), {{L"A", L"user"}});
-    auto server = add("TFTPConfigStore", 100, readOnlyStore(), {{L"A", L"server"}, {L"B", L"serverB"}});
-    add("InMemoryConfigStore", 600, localStore(false), {{L"B", L"memory"}});
-    add("nuvrix-config-defaults.xml", 2147483647, localStore(true), {{L"A", L"default"}});
+    addStore("LocalFileConfigStore", 20, writableStore(), {{L"A", L"user"}});
+    auto server = addStore("TFTPConfigStore", 100, readOnlyStore(), {{L"A", L"server"}, {L"B", L"serverB"}});
+    addStore("InMemoryConfigStore", 600, localStore(false), {{L"B", L"memory"}});
+    addStore("nuvrix-config-defaults.xml", 2147483647, localStore(true), {{L"A", L"default"}});
     observer.clear();
 
     manager->reset();
@@ -123,16 +91,16 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetDropsNonLocalStoresAndReportsTheRemai
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataKeepsExactlyTheFiveInstallationStores) {
     std::vector<std::shared_ptr<RecordingConfigStore>> kept = {
-        add("devOverrideConfigStore", 1, localStore(true), {{L"DevKey", L"1"}}),
-        add("BootstrapConfigStore", 10, localStore(true), {{L"BootKey", L"1"}}),
-        add("UrlProvisioningConfigStore", 499, localStore(true), {{L"ServicesDomain", L"example.com"}}),
-        add("MdmConfigStore", 500, localStore(true), {{L"MdmKey", L"1"}}),
-        add("nuvrix-config-defaults.xml", 2147483647, localStore(true), {{L"DefaultKey", L"1"}}),
+        addStore("devOverrideConfigStore", 1, localStore(true), {{L"DevKey", L"1"}}),
+        addStore("BootstrapConfigStore", 10, localStore(true), {{L"BootKey", L"1"}}),
+        addStore("UrlProvisioningConfigStore", 499, localStore(true), {{L"ServicesDomain", L"example.com"}}),
+        addStore("MdmConfigStore", 500, localStore(true), {{L"MdmKey", L"1"}}),
+        addStore("nuvrix-config-defaults.xml", 2147483647, localStore(true), {{L"DefaultKey", L"1"}}),
     };
     std::vector<std::shared_ptr<RecordingConfigStore>> removed = {
-        add("LocalFileConfigStore", 20, writableStore(), {{L"UserKey", L"mine"}}),
-        add("TFTPConfigStore", 100, cacheableStore(), {{L"ServerKey", L"theirs"}}),
-        add("InMemoryConfigStore", 600, localStore(false), {{L"MemoryKey", L"now"}}),
+        addStore("LocalFileConfigStore", 20, writableStore(), {{L"UserKey", L"mine"}}),
+        addStore("TFTPConfigStore", 100, cacheableStore(), {{L"ServerKey", L"theirs"}}),
+        addStore("InMemoryConfigStore", 600, localStore(false), {{L"MemoryKey", L"now"}}),
     };
     writeCacheFiles({"cachedTFTPConfigStore.dat", "cachedUrlProvisioningConfigStore.dat"});
     observer.clear();
@@ -164,9 +132,9 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataKeepsExactlyTheFiveInstalla
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataComparesKeptNamesExactly) {
-    auto mdm = add("mdmconfigstore", 500, localStore(true), {{L"MdmKey", L"1"}});
-    auto devOverride = add("DevOverrideConfigStore", 1, localStore(true), {{L"DevKey", L"1"}});
-    auto bootstrap = add("BootstrapConfigStore", 10, localStore(true), {{L"BootKey", L"1"}});
+    auto mdm = addStore("mdmconfigstore", 500, localStore(true), {{L"MdmKey", L"1"}});
+    auto devOverride = addStore("DevOverrideConfigStore", 1, localStore(true), {{L"DevKey", L"1"}});
+    auto bootstrap = addStore("BootstrapConfigStore", 10, localStore(true), {{L"BootKey", L"1"}});
 
     manager->resetConfigData();
     EXPECT_FALSE(manager->containsStore("mdmconfigstore"));
@@ -176,7 +144,7 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataComparesKeptNamesExactly) {
 }
 
 TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataOfOneStoreEmptiesItInPlaceSilently) {
-    auto server = add("TFTPConfigStore", 100, readOnlyStore(), {{L"ServerKey", L"theirs"}});
+    auto server = addStore("TFTPConfigStore", 100, readOnlyStore(), {{L"ServerKey", L"theirs"}});
     observer.clear();
     LogCapture capture;
 
@@ -192,9 +160,9 @@ TEST_F(ConfigStoreManagerRemovalTest, ResetConfigDataOfOneStoreEmptiesItInPlaceS
     EXPECT_TRUE(observer.events().empty());
 }
 
-TEST_F(ConfigStoreManagerRemovalTest, RemovingUrlProvisioningStoreDeletesItsCacheFile) {
-    add("UrlProvisioningConfigStore", 499, localStore(true), {{L"ServicesDomain", L"example.com"}});
-    add("PresenceConfigStore", 300, readOnlyStore(), {{L"PresenceKey", L"1"}});
+TEST_F(ConfigStoreManagerRemovalTest, RemovingUrlProvisioningStoreDeletesItsCacheFileAndAnUnknownNameNothing) {
+    addStore("UrlProvisioningConfigStore", 499, localStore(true), {{L"ServicesDomain", L"example.com"}});
+    addStore("PresenceConfigStore", 300, readOnlyStore(), {{L"PresenceKey", L"1"}});
     writeCacheFiles({"cachedUrlProvisioningConfigStore.dat", "cachedPresenceConfigStore.dat"});
     observer.clear();
     LogCapture capture;
@@ -213,13 +181,11 @@ TEST_F(ConfigStoreManagerRemovalTest, RemovingUrlProvisioningStoreDeletesItsCach
     EXPECT_FALSE(manager->containsStore("PresenceConfigStore"));
     EXPECT_EQ(Messages{"cachedPresenceConfigStore.dat"}, cacheFiles());
     EXPECT_EQ(Messages{"Removing store: presenceCONFIGstore"}, managerMessages(capture));
-}
 
-TEST_F(ConfigStoreManagerRemovalTest, RemovingAnUnknownNameReturnsFalseAndLogsNothing) {
-    add("TFTPConfigStore", 100, cacheableStore(), {{L"ServerKey", L"theirs"}});
+    // An unknown name removes nothing and logs nothing.
+    auto server = addStore("TFTPConfigStore", 100, cacheableStore(), {{L"ServerKey", L"theirs"}});
     observer.clear();
-    LogCapture capture;
-
+    capture.clear();
     EXPECT_FALSE(manager->removeStoreWithSameName("PresenceConfigStore"));
     EXPECT_FALSE(manager->removeStoreWithSameName(""));
     EXPECT_TRUE(managerMessages(capture).empty());
@@ -230,7 +196,7 @@ TEST_F(ConfigStoreManagerRemovalTest, RemovingAnUnknownNameReturnsFalseAndLogsNo
 TEST_F(ConfigStoreManagerRemovalTest, RemoveAllCachedConfigStoresTakesXmlNamesFirstThenConvertedDatNames) {
     // "notes.xdat" ends with "dat" but its extension is not ".dat": not a cache file.
     writeCacheFiles({"cachedA.dat", "cachedB.xml", "notes.xdat"});
-    add("cachedB.xml", 300, readOnlyStore(), {{L"CachedKey", L"1"}});
+    addStore("cachedB.xml", 300, readOnlyStore(), {{L"CachedKey", L"1"}});
     LogCapture capture;
 
     manager->removeAllCachedConfigStores();

@@ -1,83 +1,32 @@
-#include "ConfigStoreManager.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <future>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ConfigStoreAddedObserver.h"
-#include "ConfigStoreConstants.h"
-#include "HostTest.h"
 #include "InMemoryConfigStore.h"
 #include "MdmConfigStore.h"
 #include "PTKCoreUtils/StringUtils.h"
-#include "Processing/TaskDispatcher.h"
-#include "RecordingConfigStore.h"
-#include "logging/LogCapture.h"
-#include "logging/ZVFLogger.h"
-#include "zvf/common/FipsUtils.h"
+#include "StoreManagerTest.h"
 
 using namespace storemanagertest;
+using nuvrixtest::DispatcherGate;
+using nuvrixtest::LogLevelScope;
 using ZVFUnified::ConfigMap;
 using ZVFUnified::ConfigStoreManager;
 using ZVFUnified::InMemoryConfigStore;
 using Events = std::vector<std::wstring>;
 
 namespace {
-
-// Holds the task dispatcher's thread until released (or destroyed), so that
-// a test can see what was queued before any of it runs.
-class DispatcherGate {
-public:
-    explicit DispatcherGate(const std::shared_ptr<Processing::TaskDispatcher>& dispatcher) : state(std::make_shared<State>()) {
-        std::shared_ptr<State> shared = state;
-        dispatcher->enqueue(
-            [shared] {
-                std::unique_lock<std::mutex> guard(shared->lock);
-                shared->entered = true;
-                shared->changed.notify_all();
-                shared->changed.wait(guard, [&] { return shared->open; });
-            },
-            "test gate");
-        std::unique_lock<std::mutex> guard(state->lock);
-        state->changed.wait(guard, [&] { return state->entered; });
-    }
-    ~DispatcherGate() {
-        std::lock_guard<std::mutex> guard(state->lock);
-        state->open = true;
-        state->changed.notify_all();
-    }
-
-private:
-    struct State {
-        std::mutex lock;
-        std::condition_variable changed;
-        bool entered = false;
-        bool open = false;
-    };
-    std::shared_ptr<State> state;
-};
-
-// Restores the log threshold a test changed.
-class LogLevelScope {
-public:
-    explicit LogLevelScope(int level) : previous(ZVFLogger_getLevel()) { ZVFLogger_setLevel(level); }
-    ~LogLevelScope() { ZVFLogger_setLevel(previous); }
-
-private:
-    int previous;
-};
 
 // Each announcement as "<store name>@task" when it ran on the task thread,
 // "<store name>@other" otherwise.
@@ -105,64 +54,10 @@ private:
     std::shared_ptr<StoreAddedRecord> record;
 };
 
-// The whole answer of a lookup: result, value, store name and alias flag.
-struct Answer {
-    bool result;
-    std::wstring value;
-    std::wstring store;
-    bool viaAlias;
-    bool operator==(const Answer& other) const {
-        return result == other.result && value == other.value && store == other.store && viaAlias == other.viaAlias;
-    }
-};
-void PrintTo(const Answer& answer, std::ostream* out) {
-    *out << answer.result << " " << testing::PrintToString(answer.value) << " from "
-         << testing::PrintToString(answer.store) << " viaAlias=" << answer.viaAlias;
-}
-Answer hit(const std::wstring& value, const std::wstring& store, bool viaAlias = false) {
-    return {true, value, store, viaAlias};
-}
-// A miss empties the value and leaves the store name as it was.
-const Answer kMiss{false, L"", L"untouched", false};
-
 }  // namespace
 
-class ConfigStoreManagerTest : public nuvrixtest::HostTest {
+class ConfigStoreManagerTest : public StoreManagerTest {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        // The log texts are part of the behaviour checked here: record the
-        // life-cycle level whatever the environment asks for.
-        logLevel = std::make_unique<LogLevelScope>(4);
-        dispatcher = factory->getTaskDispatcher();
-        manager = std::make_unique<ConfigStoreManager>(factory);
-        manager->AddObserver(&observer);
-    }
-
-    void TearDown() override {
-        zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
-        if (factory) {
-            dispatcher->waitUntilIdle();
-        }
-        manager.reset();
-        dispatcher.reset();
-        HostTest::TearDown();
-        logLevel.reset();
-    }
-
-    std::shared_ptr<RecordingConfigStore> addStore(const std::string& name, int priority,
-                                                   RecordingConfigStore::Options options, ConfigMap values = {}) {
-        auto store = std::make_shared<RecordingConfigStore>(name, priority, options, std::move(values), dispatcher);
-        manager->addStore(store);
-        return store;
-    }
-
-    Answer ask(const std::wstring& key, bool skipLocal = false, const std::string& filter = std::string()) {
-        Answer answer{false, L"stale", L"untouched", false};
-        answer.result = manager->getValue(key, answer.value, answer.store, answer.viaAlias, skipLocal, filter);
-        return answer;
-    }
-
     // getOriginalValue's answer: result is "overridden".
     Answer originalOf(const std::wstring& key) {
         Answer answer{false, L"stale", L"", true};
@@ -182,11 +77,6 @@ protected:
         }
         return counts;
     }
-
-    std::shared_ptr<Processing::TaskDispatcher> dispatcher;
-    std::unique_ptr<ConfigStoreManager> manager;
-    RecordingObserver observer;
-    std::unique_ptr<LogLevelScope> logLevel;
 };
 
 // ---- Lookup ----------------------------------------------------------------
@@ -463,7 +353,7 @@ TEST_F(ConfigStoreManagerTest, WriteGoesToFirstWritableStorePastReadOnlyAndInMem
     addStore("Admin", 500, readOnlyStore(), {{L"K", L"admin"}});
     observer.clear();
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         EXPECT_TRUE(manager->storeValue(L"K", L"user"));
         EXPECT_EQ(1u, dispatcher->pendingCount());
     }
@@ -509,7 +399,7 @@ TEST_F(ConfigStoreManagerTest, InMemoryWriteGoesToInMemoryStoreWithoutPersisting
     manager->addStore(inMemory);
     observer.clear();
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         EXPECT_TRUE(manager->storeInMemoryValue(L"Session", L"s1"));
         EXPECT_EQ(0u, dispatcher->pendingCount());
     }
@@ -533,7 +423,7 @@ TEST_F(ConfigStoreManagerTest, BatchWriteGoesToEveryWritableStoreReportingAfterE
 
     LogCapture capture;
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         EXPECT_TRUE(manager->storeValue(std::map<std::wstring, std::wstring>{{L"X", L"1"}, {L"Y", L"2"}}));
         EXPECT_EQ(2u, dispatcher->pendingCount());
     }
@@ -562,7 +452,7 @@ TEST_F(ConfigStoreManagerTest, EraseRemovesCurrentAndOldNamesFromEveryWritableSt
     auto admin = addStore("Admin", 500, readOnlyStore(), {{L"TFTPPrimaryServer", L"admin"}});
     observer.clear();
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         EXPECT_TRUE(manager->eraseKey(L"TFTPPrimaryServer"));
         // One persist task per successful removal: two in the user store, one in memory.
         EXPECT_EQ(3u, dispatcher->pendingCount());
@@ -582,7 +472,7 @@ TEST_F(ConfigStoreManagerTest, EraseRemovesCurrentAndOldNamesFromEveryWritableSt
 
     observer.clear();
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         EXPECT_FALSE(manager->eraseKey(L"Absent"));
         EXPECT_EQ(0u, dispatcher->pendingCount());
     }
@@ -603,7 +493,7 @@ TEST_F(ConfigStoreManagerTest, PersistRunsOnTaskThreadAfterTheWriteReturnedAndKe
     LogLevelScope debug(5);
     LogCapture capture;
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         EXPECT_TRUE(manager->storeValue(L"K", L"v"));
         EXPECT_EQ(0, user->persistCount());  // nothing ran inside the call
 
@@ -695,7 +585,7 @@ TEST_F(ConfigStoreManagerTest, StoreAddedObserversAreToldOnTheTaskThreadAfterAdd
     manager->registerConfigStoreAddedObserver(nullptr);
     EXPECT_EQ(1u, capture.count("ConfigStoreAddedObserver registered", 4));
     {
-        DispatcherGate gate(dispatcher);
+        DispatcherGate gate(*dispatcher);
         addStore("First", 10, readOnlyStore());
         addStore("FIRST", 11, readOnlyStore());  // a replacement is announced once, too
         EXPECT_TRUE(record->snapshot().empty());
@@ -856,40 +746,4 @@ TEST_F(ConfigStoreManagerTest, ConcurrentStoreChangesLookupsAndWritesLoseNoWrite
         EXPECT_FALSE(manager->containsStore(name)) << name;
     }
     manager->RemoveObserver(&looking);
-}
-
-// ---- URL provisioning data -------------------------------------------------------
-
-TEST_F(ConfigStoreManagerTest, UrlProvisioningKeepsTrimmedPermittedPairsOfAQueryUnder1000Characters) {
-    using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
-    const std::wstring query = L"?ServicesDomain=";
-    const std::wstring at999 = query + std::wstring(999 - query.size(), L'a');
-    const struct {
-        std::wstring data;
-        bool accepted;
-        Entries entries;
-    } cases[] = {
-        {L"nuvrix://provision?ServicesDomain=a.b&Foo=1", true, {{L"ServicesDomain", L"a.b"}}},
-        // Pieces without "=", with more than one "=", or with an empty name are
-        // dropped; names and values are trimmed; nothing is percent-decoded.
-        {L"x?Telephony_Enabled&sso_enabled=a=b&=true& IP_MODE = IPv4 &PRTCertificateName=a%20b&&", true,
-         {{L"IP_MODE", L"IPv4"}, {L"PRTCertificateName", L"a%20b"}}},
-        // A duplicate in other letter case keeps the first spelling with the last value.
-        {L"?servicesdomain=first&SERVICESDOMAIN=second&ServicesDomain=third&telemetryenabled=false", true,
-         {{L"servicesdomain", L"third"}, {L"telemetryenabled", L"false"}}},
-        // No query, or nothing permitted in it.
-        {L"ServicesDomain=a.b", false, {}},
-        {L"nuvrix://provision?", false, {}},
-        {L"", false, {}},
-        {L"?Foo=1&Bar=2&&=", false, {}},
-        // 999 characters are looked at, 1000 are not.
-        {at999, true, {{L"ServicesDomain", at999.substr(query.size())}}},
-        {at999 + L"a", false, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.data.substr(0, 100));
-        ConfigMap out;
-        EXPECT_EQ(c.accepted, manager->parseUrlProvisioningData(c.data, out));
-        EXPECT_EQ(c.entries, Entries(out.begin(), out.end()));
-    }
 }

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "RecordingConfigStore.h"
+#include "StoreManagerTest.h"
 #include "logging/LogCapture.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/common/FipsUtils.h"

@@ -13,7 +13,7 @@
 
 #include "HostTest.h"
 #include "Processing/TaskDispatcher.h"
-#include "RecordingConfigStore.h"
+#include "StoreManagerTest.h"
 #include "TempDir.h"
 #include "logging/LogCapture.h"
 #include "logging/ZVFLogger.h"

@@ -1,18 +1,25 @@
-#ifndef TESTS_CONFIG_RECORDINGCONFIGSTORE_H
-#define TESTS_CONFIG_RECORDINGCONFIGSTORE_H
+// The shared fixture and helpers of the store tests: a recording config
+// store and manager observer, and StoreManagerTest, which every store-manager
+// test file derives from.
+#ifndef TESTS_CONFIG_STOREMANAGERTEST_H
+#define TESTS_CONFIG_STOREMANAGERTEST_H
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "ConfigMap.h"
 #include "ConfigStore.h"
+#include "ConfigStoreManager.h"
 #include "ConfigStoreManager_Observer.h"
+#include "HostTest.h"
 #include "Processing/TaskDispatcher.h"
 #include "logging/LogCapture.h"
+#include "zvf/common/FipsUtils.h"
 
 namespace storemanagertest {
 
@@ -190,6 +197,75 @@ private:
 
     std::mutex lock;
     std::vector<std::wstring> recorded;
+};
+
+// The whole answer of a lookup: result, value, store name and alias flag.
+struct Answer {
+    bool result;
+    std::wstring value;
+    std::wstring store;
+    bool viaAlias;
+    bool operator==(const Answer& other) const {
+        return result == other.result && value == other.value && store == other.store && viaAlias == other.viaAlias;
+    }
+};
+inline void PrintTo(const Answer& answer, std::ostream* out) {
+    *out << answer.result << " " << testing::PrintToString(answer.value) << " from "
+         << testing::PrintToString(answer.store) << " viaAlias=" << answer.viaAlias;
+}
+inline Answer hit(const std::wstring& value, const std::wstring& store, bool viaAlias = false) {
+    return {true, value, store, viaAlias};
+}
+// A miss empties the value and leaves the store name as it was.
+const Answer kMiss{false, L"", L"untouched", false};
+
+// A store manager on the real host with a recording observer, at log level 4
+// (the life-cycle lines are part of what the tests check).
+class StoreManagerTest : public nuvrixtest::HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        logLevel = std::make_unique<nuvrixtest::LogLevelScope>(4);
+        dispatcher = factory->getTaskDispatcher();
+        manager = std::make_unique<ZVFUnified::ConfigStoreManager>(factory);
+        manager->AddObserver(&observer);
+    }
+    void TearDown() override {
+        zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
+        drainQueues();
+        manager.reset();
+        dispatcher.reset();
+        HostTest::TearDown();
+        logLevel.reset();
+    }
+
+    std::shared_ptr<RecordingConfigStore> addStore(const std::string& name, int priority,
+                                                   RecordingConfigStore::Options options,
+                                                   ZVFUnified::ConfigMap values = {}) {
+        auto store = std::make_shared<RecordingConfigStore>(name, priority, options, std::move(values), dispatcher);
+        manager->addStore(store);
+        return store;
+    }
+
+    Answer ask(const std::wstring& key, bool skipLocal = false, const std::string& filter = std::string()) {
+        Answer answer{false, L"stale", L"untouched", false};
+        answer.result = manager->getValue(key, answer.value, answer.store, answer.viaAlias, skipLocal, filter);
+        return answer;
+    }
+
+    // The messages the manager logged, in order.
+    static std::vector<std::string> managerMessages(const LogCapture& capture) {
+        std::vector<std::string> out;
+        for (const auto& entry : loggedBy(capture, "ConfigService-ConfigStoreManager")) {
+            out.push_back(entry.second);
+        }
+        return out;
+    }
+
+    std::shared_ptr<Processing::TaskDispatcher> dispatcher;
+    std::unique_ptr<ZVFUnified::ConfigStoreManager> manager;
+    RecordingObserver observer;
+    std::unique_ptr<nuvrixtest::LogLevelScope> logLevel;
 };
 
 }  // namespace storemanagertest
