@@ -15,7 +15,7 @@
 #include "PTKCoreUtils/StringUtils.h"
 #include "PluginTest.h"
 #include "PropertyNotifier.h"
-#include "RecordingConfigValueObserver.h"
+#include "RecordingObservers.h"
 #include "unified/ServicesDispatcher.h"
 
 namespace nuvrixtest {

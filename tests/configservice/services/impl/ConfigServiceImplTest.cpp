@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../support/RecordingConfigFeatureSet.h"
-#include "../support/RecordingConfigValueObserver.h"
+#include "../support/RecordingObservers.h"
 #include "ConfigFeatureSet.h"
 #include "ConfigKeyAliasesMapper.h"
 #include "ConfigServiceImpl.h"

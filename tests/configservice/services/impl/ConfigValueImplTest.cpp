@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "../support/RecordingConfigFeatureSet.h"
-#include "../support/RecordingConfigValueObserver.h"
+#include "../support/RecordingObservers.h"
 #include "ConfigFeatureSet.h"
 #include "ConfigValueImpl.h"
 #include "ConfigValueNotifiers.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/RecordingConfigValueObserver.h"
+#include "../support/RecordingObservers.h"
 #include "ConfigValueImpl.h"
 #include "DisableP2PCallOnFips.h"
 #include "HostTest.h"
