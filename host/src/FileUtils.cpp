@@ -1,6 +1,5 @@
 #include "PTKCoreUtils/FileUtils.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <pwd.h>
@@ -10,7 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
+#include <filesystem>
+#include <system_error>
 
 #include "logging/ZVFLogger.h"
 
@@ -104,8 +104,8 @@ int copyAndRemove(const std::string& from, const std::string& to) {
 }  // namespace
 
 bool FileUtils::fileExists(const std::string& path) {
-    struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return !path.empty() && std::filesystem::exists(path, error);
 }
 
 int FileUtils::removeFile(const std::string& path) {
@@ -116,34 +116,33 @@ int FileUtils::removeFile(const std::string& path) {
 }
 
 int FileUtils::moveFile(const std::string& from, const std::string& to, bool /*overwrite*/) {
-    if (::rename(from.c_str(), to.c_str()) == 0) {
-        return 0;
-    }
-    int error = errno;
-    if (error == EXDEV) {
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    if (error == std::errc::cross_device_link) {
         return copyAndRemove(from, to);
     }
-    return error;
+    return error.value();
 }
 
 bool FileUtils::createDirectory(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-    // Each prefix ending before a separator, then the whole path.
-    for (std::size_t pos = path.find('/', 1); ; pos = path.find('/', pos + 1)) {
-        const std::string prefix = pos == std::string::npos ? path : path.substr(0, pos);
-        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+    std::error_code error;
+    // Each directory of the path from the top down. std::filesystem cannot
+    // create a directory with a mode, and making one private after creating
+    // it would leave it open to others for a moment: mkdir makes it 0700 at
+    // once.
+    std::filesystem::path prefix;
+    for (const std::filesystem::path& part : std::filesystem::path(path)) {
+        prefix /= part;
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
             ZVFLog(logger, 3, __FILE__, __LINE__, __func__,
-                   "cannot create directory " + ZVFLogger_replacePIIData(prefix));
+                   "cannot create directory " + ZVFLogger_replacePIIData(prefix.string()));
             return false;
         }
-        if (pos == std::string::npos) {
-            break;
-        }
     }
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return std::filesystem::is_directory(path, error);
 }
 
 std::string FileUtils::getFileName(const std::string& path) {
@@ -183,26 +182,17 @@ std::string FileUtils::getResourcesDirectory() {
 
 void FileUtils::getFilesFromDirectory(const std::string& directory, const std::string& pattern,
                                       std::vector<std::string>& out) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
-    if (!dir) {
-        return;
-    }
     const bool glob = pattern.find_first_of("*?[") != std::string::npos;
     std::vector<std::string> found;
-    while (struct dirent* entry = ::readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
         const bool matches = glob ? ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) == 0
                                   : (name.size() >= pattern.size() &&
                                      name.compare(name.size() - pattern.size(), pattern.size(), pattern) == 0);
-        if (!matches) {
-            continue;
-        }
-        struct stat info;
-        const std::string full = directory + "/" + name;
-        if (::stat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        std::error_code typeError;
+        if (matches && entry->is_regular_file(typeError)) {  // symbolic links followed
             found.push_back(name);
         }
     }
@@ -211,8 +201,8 @@ void FileUtils::getFilesFromDirectory(const std::string& directory, const std::s
 }
 
 bool FileUtils::isRegularFile(const std::string& path) {
-    struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(path, error);
 }
 
 bool FileUtils::readFile(const std::string& path, std::string& out) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -22,25 +21,13 @@ ZVFLogger* testLogger = ZVFLogger_getLogger("Test-ZVFLoggerTest");
 
 class ZVFLoggerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedLevel = ZVFLogger_getLevel();
-        const char* home = std::getenv("HOME");
-        savedHome = home ? home : "";
-        hadHome = home != nullptr;
-    }
+    void SetUp() override { savedLevel = ZVFLogger_getLevel(); }
     void TearDown() override {
         ZVFLogger_setLevel(savedLevel);
         ZVFLogger_setLogFile("");
-        if (hadHome) {
-            setenv("HOME", savedHome.c_str(), 1);
-        } else {
-            unsetenv("HOME");
-        }
     }
 
     int savedLevel = 4;
-    std::string savedHome;
-    bool hadHome = false;
 };
 
 TEST_F(ZVFLoggerTest, RecordsAboveTheThresholdAreNotWritten) {
@@ -69,33 +56,6 @@ TEST_F(ZVFLoggerTest, RecordCarriesLoggerLocationAndConvertedWideMessage) {
     EXPECT_EQ(1u, capture.count("wide", 2));
     EXPECT_EQ(0u, capture.count("wide", 3));
     EXPECT_EQ(testLogger, ZVFLogger_getLogger("Test-ZVFLoggerTest"));
-}
-
-TEST_F(ZVFLoggerTest, PersonalDataIsMasked) {
-    setenv("HOME", "/home/alice", 1);
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"user alice.smith+tag@example.co.uk logged in", "user <email> logged in"},
-        {"mail a@b.com, c@d.org.", "mail <email>, <email>."},
-        {"not an address: @home or a@b", "not an address: @home or a@b"},
-        {"server 192.168.10.254:5060 down", "server <ipv4>:5060 down"},
-        {"version 1.2.3 and 999.1.1.1 and 1.2.3.4.5", "version 1.2.3 and 999.1.1.1 and 1.2.3.4.5"},
-        {"at 10.0.0.1.", "at <ipv4>."},
-        {"v6 2001:db8::ff00:42:8329 and [::1]:443", "v6 <ipv6> and [<ipv6>]:443"},
-        {"mapped ::ffff:10.1.2.3 here", "mapped <ipv6> here"},
-        {"FE80:0000:0000:0000:0202:B3FF:FE1E:8329", "<ipv6>"},
-        {"ConfigAdapter::start at 12:30:45 face::cafe", "ConfigAdapter::start at 12:30:45 <ipv6>"},
-        {"file /home/alice/.config/nuvrix/x.dat", "file ~/.config/nuvrix/x.dat"},
-        {"/home/alice", "~"},
-        {"/home/alicex/file and /home/alice.bak", "/home/alicex/file and /home/alice.bak"},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.second, ZVFLogger_replacePIIData(c.first)) << c.first;
-    }
-    // Hostile input: long runs of the characters the scanners look at.
-    const std::string hostile(100000, '@');
-    EXPECT_EQ(hostile, ZVFLogger_replacePIIData(hostile));
-    EXPECT_EQ(std::string(70000, ':'), ZVFLogger_replacePIIData(std::string(70000, ':')));
 }
 
 TEST_F(ZVFLoggerTest, ConcurrentRecordsAreWholeLines) {
