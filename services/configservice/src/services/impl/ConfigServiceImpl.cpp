@@ -214,6 +214,11 @@ std::shared_ptr<ConfigValueImpl> ConfigServiceImpl::createConfig(const std::wstr
     return created;
 }
 
+// No update-access check, on purpose: the interface offers the listing on any
+// thread (ConfigService), so a call from elsewhere is not logged as a
+// violation. It reads the value cache and makes the objects still missing,
+// which otherwise only the services thread does: a caller on another thread
+// must not overlap with the change reports the services thread delivers.
 std::shared_ptr<std::vector<std::shared_ptr<ConfigValue>>> ConfigServiceImpl::getAllConfig() {
     auto all = std::make_shared<std::vector<std::shared_ptr<ConfigValue>>>();
     all->reserve(configValues.size());
@@ -316,6 +321,10 @@ void ConfigServiceImpl::refreshConfigFeatureSet() {
     }
 }
 
+// The two URL-provisioning operations skip the update-access check: the
+// interface allows them on any thread, since the client hands a provisioning
+// URL over from wherever it arrives, and they touch no state of this object,
+// only the feature set, which is thread-safe.
 bool ConfigServiceImpl::setUrlProvisioningData(std::wstring data) {
     if (auto featureSet = factory->getFeatureSet<ConfigFeatureSet>()) {
         return featureSet->setUrlProvisioningData(data);

@@ -25,8 +25,10 @@ class ConfigValueImpl;
 // reads the stores at lookup time. Resolves old key names through the alias
 // table, keeps the sensitive-key set, and forwards writes, resets and store
 // operations to the config feature set. A business object of the host: its
-// state is touched on the services thread only, asserted by each operation;
-// it has no lock of its own.
+// state is touched on the services thread only, asserted by each operation
+// except the three the interface allows on any thread (getAllConfig,
+// setUrlProvisioningData, resetAllowUriProvisioningData); it has no lock of
+// its own.
 //
 // The value cache is an ordered map (its order is that of getAllConfig and
 // the log dump) with a hash index over the same entries beside it, so that a
