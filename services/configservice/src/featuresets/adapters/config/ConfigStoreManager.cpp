@@ -609,10 +609,14 @@ bool ConfigStoreManager::walkForValueAndOriginal(const std::wstring& key, std::s
     std::wstring answer;
     overriddenByUser = false;
     for (const ListedStore& listed : listedStores) {
-        const bool originalSearching = userValue.empty() || adminValue.empty();
-        if (found && !originalSearching) {
+        // Once both the effective value and a non-empty administrator's value
+        // are known, the rest of the walk could only fill in a user value
+        // that no longer decides anything: a user value overrides only from
+        // before the administrator's.
+        if (found && !adminValue.empty()) {
             break;
         }
+        const bool originalSearching = userValue.empty() || adminValue.empty();
         const bool readOnly = listed.store->isReadOnly();
         const bool originalAsks = originalSearching && (readOnly ? adminValue.empty() : userValue.empty());
         if (found && !originalAsks) {
@@ -709,10 +713,14 @@ void ConfigStoreManager::notifyObservers(std::shared_ptr<ConfigStore> store) {
     if (!store) {
         return;
     }
-    notifyObservers(store->getKeys());
+    notifyKeys(store->getKeys());
 }
 
 void ConfigStoreManager::notifyObservers(const std::vector<std::wstring>& keys) {
+    notifyKeys(std::vector<std::wstring>(keys));
+}
+
+void ConfigStoreManager::notifyKeys(std::vector<std::wstring> keys) {
     zvf::ScopedLock lock(storeListLock);
     // Recomputing thousands of keys for nobody is the larger part of adding
     // a store.
@@ -731,7 +739,8 @@ void ConfigStoreManager::notifyObservers(const std::vector<std::wstring>& keys) 
                 NotifyFireIfRequired(*currentName);
             }
         } else {
-            NotifyFireIfRequired(keys[i]);
+            // The last use of the key: it goes to the observer itself.
+            NotifyFireIfRequired(std::move(keys[i]));
         }
     }
 }
@@ -777,6 +786,11 @@ void ConfigStoreManager::reportChange(std::wstring key, std::wstring value, std:
 }
 
 void ConfigStoreManager::NotifyFireIfRequired(std::wstring key) {
+    zvf::ScopedLock lock(observersLock);
+    if (observers.size() == 1) {
+        (*observers.begin())->onFireIfRequired(std::move(key));
+        return;
+    }
     forEachObserver([&](ConfigStoreManager_Observer* observer) { observer->onFireIfRequired(key); });
 }
 

@@ -200,6 +200,8 @@ private:
     // False when a report would reach nobody: no observer, and no debug
     // logging (whose lookup lines a report's lookups would write).
     bool reportsHaveAudience();
+    // notifyObservers(keys) on keys the caller gives up.
+    void notifyKeys(std::vector<std::wstring> keys);
     // updateKey with the key's hash computed by the caller.
     void updateHashedKey(std::wstring key, std::size_t hash, bool silent);
     // NotifyConfigAddedOrUpdated for a report the caller no longer needs: the
