@@ -52,7 +52,10 @@ UnifiedBusinessObjectImpl::UnifiedBusinessObjectImpl(std::shared_ptr<UnifiedFact
 
 UnifiedBusinessObjectImpl::UnifiedBusinessObjectImpl(std::shared_ptr<UnifiedFactory> factory,
                                                      bool commitOnChangeIn, const std::string& name)
-    : unifiedFactory(std::move(factory)), objectName(name), commitOnChange(commitOnChangeIn) {}
+    : unifiedFactory(std::move(factory)),
+      servicesDispatcher(unifiedFactory ? unifiedFactory->getServicesDispatcher() : nullptr),
+      objectName(name),
+      commitOnChange(commitOnChangeIn) {}
 
 UnifiedBusinessObjectImpl::~UnifiedBusinessObjectImpl() = default;
 
@@ -132,9 +135,8 @@ long UnifiedBusinessObjectImpl::getUpdateAccessViolationCount() { return updateA
 void UnifiedBusinessObjectImpl::resetUpdateAccessViolationCount() { updateAccessViolations.store(0); }
 
 bool UnifiedBusinessObjectImpl::EnsureUpdateAccess(bool logViolation, const char* operation) const {
-    std::shared_ptr<ServicesDispatcher> dispatcher =
-        unifiedFactory ? unifiedFactory->getServicesDispatcher() : nullptr;
-    const bool allowed = dispatcher ? dispatcher->checkForUpdateAccess() : ServicesDispatcher::isAnyServicesThread();
+    const bool allowed =
+        servicesDispatcher ? servicesDispatcher->checkForUpdateAccess() : ServicesDispatcher::isAnyServicesThread();
     if (allowed) {
         return true;
     }

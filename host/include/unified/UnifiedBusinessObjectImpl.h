@@ -14,6 +14,7 @@
 namespace ZVFUnified {
 
 class UnifiedFactory;
+class ServicesDispatcher;
 
 // The host's base of every business object: a weak observer list guarded by
 // its own lock, the object's notifiers object, a guid and the update-access
@@ -57,6 +58,9 @@ protected:
     const std::string& getObjectName() const { return objectName; }
 
     std::shared_ptr<UnifiedFactory> unifiedFactory;
+    // The factory's services dispatcher, which never changes: every getter,
+    // setter and fire asks it, so it is not fetched from the factory each time.
+    std::shared_ptr<ServicesDispatcher> servicesDispatcher;
     std::string objectName;
     bool commitOnChange;
     std::string guid;  // made by the first getGuid(); guarded by observersLock

@@ -3,9 +3,11 @@
 #include <utility>
 
 #include "ConfigFeatureSet.h"
+#include "ConfigStoreConstants.h"
 #include "DisableP2PCallOnFips.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "unified/UnifiedFactory.h"
+#include "zvf/common/FipsUtils.h"
 
 namespace ZVFUnified {
 
@@ -85,7 +87,10 @@ void ConfigValueImpl::silentUpdate(const std::wstring& value, const std::wstring
     // Value is compared as clients read it (after the FIPS rule); the other
     // parts are compared with the fields in place, which is what their
     // getters would return.
-    if (!PTKCoreUtils::caseInsensitiveStringEquals(getValue(), value)) {
+    // The value as read, without the copy getValue() makes.
+    const bool fipsForcesFalse = isKey(ConfigStoreConstants::Keys::Telephony_P2P_Enabled) &&
+                                 zvf::common::FipsUtils::isFipsEnabled();
+    if (!PTKCoreUtils::caseInsensitiveStringEquals(fipsForcesFalse ? std::wstring(L"false") : ValueProperty, value)) {
         setValue(value);
         valueFireRequired = true;
     }
