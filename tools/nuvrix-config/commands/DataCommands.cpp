@@ -27,14 +27,6 @@ namespace {
 // key, a file written by a command that only reads.
 const char* const STORAGE_KEY_FILE = "nuvrix-storage.key";
 
-// The URL-provisioning cache is stored under its own category; every other
-// settings and cache file under the configuration category.
-FileCategoryType::FileCategory categoryOf(const std::string& path) {
-    return path.find(ZVFUnified::ConfigStoreConstants::URL_PROVISIONING_CONFIG_STORE) != std::string::npos
-               ? FileCategoryType::General
-               : FileCategoryType::Configuration;
-}
-
 }  // namespace
 
 DataCommands::DataCommands(Session& sessionIn) : session(sessionIn) {}
@@ -53,7 +45,8 @@ int DataCommands::decrypt(const std::string& path) {
         return ExitStatus::Failed;
     }
     zvf::SecureString data;
-    if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, categoryOf(path))) {
+    if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data,
+                                                         ZVFUnified::ConfigStoreConstants::fileCategoryOf(path))) {
         session.getOutput().error("cannot decrypt " + path +
                                   ": not written under this storage key and category, or damaged");
         return ExitStatus::Failed;

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <utility>
 
+#include "CacheConfigStore.h"
 #include "PTKCoreUtils/FileUtils.h"
 #include "commands/WatchList.h"
 #include "host/Host.h"
 #include "host/ProgramLocation.h"
 #include "output/Output.h"
-#include "stores/StoreCatalogue.h"
 
 namespace nuvrixconfig {
 
@@ -63,7 +63,7 @@ bool Session::onServicesThread(const std::function<void()>& body, const std::str
 bool Session::checkConfigDirectoryWritable() {
     const std::pair<const char*, std::string> directories[] = {
         {"configuration directory ", PTKCoreUtils::FileUtils::getConfigDirectory()},
-        {"cache directory ", StoreCatalogue::cacheDirectory()}};
+        {"cache directory ", ZVFUnified::CacheConfigStore::cacheDirectory()}};
     for (const auto& [label, directory] : directories) {
         // A directory still to be created: the first ancestor that exists
         // must take it.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CacheConfigStore.h"
 #include "ConfigFeatureSet.h"
 #include "ConfigService.h"
 #include "ConfigStore.h"
@@ -175,7 +176,7 @@ int StoreCommands::removeStore(const std::string& requested) {
     auto featureSet = host->getFeatureSet();
     const std::vector<std::string> recorded = StoreCatalogue::recordedCachedStores(*featureSet);
     const bool present = featureSet->getConfigStoreByName(name) ||
-                         featureSet->getConfigStoreByName(StoreCatalogue::cachedStoreName(name)) ||
+                         featureSet->getConfigStoreByName(ZVFUnified::CacheConfigStore::cachedStoreName(name)) ||
                          std::any_of(recorded.begin(), recorded.end(), [&name](const std::string& entry) {
                              return PTKCoreUtils::caseInsensitiveStringEquals(entry, name);
                          });

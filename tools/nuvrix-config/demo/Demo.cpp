@@ -5,6 +5,7 @@
 #include <iostream>
 #include <utility>
 
+#include "CacheConfigStore.h"
 #include "ConfigService.h"
 #include "ConfigStoreConstants.h"
 #include "PTKCoreUtils/FileUtils.h"
@@ -17,7 +18,6 @@
 #include "commands/ValueCommands.h"
 #include "demo/TemporaryDirectory.h"
 #include "host/Host.h"
-#include "stores/StoreCatalogue.h"
 
 namespace nuvrixconfig {
 
@@ -115,8 +115,8 @@ bool Demo::firstRun(const std::string& samples) {
     const std::string serverFile = samples + "/server-config.xml";
     typed("add-store " + SERVER_STORE + " " + std::to_string(SERVER_PRIORITY) + " " + serverFile + " --cache");
     StoreCommands(session).addStore(SERVER_STORE, SERVER_PRIORITY, serverFile, true);
-    check(PTKCoreUtils::FileUtils::fileExists(StoreCatalogue::cacheDirectory() + "/" +
-                                              StoreCatalogue::cachedStoreName(SERVER_STORE)),
+    check(PTKCoreUtils::FileUtils::fileExists(ZVFUnified::CacheConfigStore::cacheDirectory() + "/" +
+                                              ZVFUnified::CacheConfigStore::cachedStoreName(SERVER_STORE)),
           "the server configuration has an encrypted cache file");
     check(holds(view(session, "Meetings_Enabled"), "false", SERVER_STORE),
           "the server's Meetings_Enabled outranks the defaults");
@@ -146,7 +146,7 @@ bool Demo::firstRun(const std::string& samples) {
 
 bool Demo::secondRun() {
     Session session(options, output);
-    const std::string cachedServer = StoreCatalogue::cachedStoreName(SERVER_STORE);
+    const std::string cachedServer = ZVFUnified::CacheConfigStore::cachedStoreName(SERVER_STORE);
     step("The client starts again, before any server answers",
          "A new factory, the plug-in injected again. The server's configuration comes from its cache file,\n"
          "the user's value from the settings file.");

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <iterator>
 
+#include "CacheConfigStore.h"
 #include "PTKCoreUtils/FileUtils.h"
-#include "stores/StoreCatalogue.h"
 
 namespace nuvrixconfig {
 
 std::vector<std::string> ConfigFiles::list() {
     std::vector<std::string> paths;
     for (const std::string& directory :
-         {PTKCoreUtils::FileUtils::getConfigDirectory(), StoreCatalogue::cacheDirectory()}) {
+         {PTKCoreUtils::FileUtils::getConfigDirectory(), ZVFUnified::CacheConfigStore::cacheDirectory()}) {
         std::vector<std::string> names;
         PTKCoreUtils::FileUtils::getFilesFromDirectory(directory, "", names);
         for (const std::string& name : names) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CacheConfigStore.h"
 #include "ConfigFeatureSet.h"
 #include "ConfigStore.h"
 #include "ConfigStoreConstants.h"
@@ -11,6 +12,7 @@
 namespace nuvrixconfig {
 
 namespace constants = ZVFUnified::ConfigStoreConstants;
+using ZVFUnified::CacheConfigStore;
 using ZVFUnified::ConfigStore;
 
 namespace {
@@ -43,10 +45,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 
 }  // namespace
 
-std::string StoreCatalogue::cachedStoreName(const std::string& storeName) {
-    return constants::CACHED_FILE_PREFIX + storeName + constants::CACHED_FILE_SUFFIX;
-}
-
 bool StoreCatalogue::isCachedStoreName(const std::string& name, std::string& storeName) {
     const std::string& prefix = constants::CACHED_FILE_PREFIX;
     const std::string& suffix = constants::CACHED_FILE_SUFFIX;
@@ -58,11 +56,6 @@ bool StoreCatalogue::isCachedStoreName(const std::string& name, std::string& sto
     return true;
 }
 
-std::string StoreCatalogue::cacheDirectory() {
-    return PTKCoreUtils::FileUtils::getConfigDirectory() + PTKCoreUtils::FileUtils::FileSeparator() +
-           constants::CACHE_DIRECTORY;
-}
-
 std::string StoreCatalogue::cacheFileOf(ConfigStore& store) {
     const std::string name = store.getName();
     std::string original;
@@ -71,11 +64,11 @@ std::string StoreCatalogue::cacheFileOf(ConfigStore& store) {
         fileName = name;
     } else if (store.shouldCacheConfigStore() ||
                PTKCoreUtils::caseInsensitiveStringEquals(name, constants::URL_PROVISIONING_CONFIG_STORE)) {
-        fileName = cachedStoreName(name);
+        fileName = CacheConfigStore::cachedStoreName(name);
     } else {
         return std::string();
     }
-    return cacheDirectory() + PTKCoreUtils::FileUtils::FileSeparator() + fileName;
+    return CacheConfigStore::cacheDirectory() + PTKCoreUtils::FileUtils::FileSeparator() + fileName;
 }
 
 std::vector<std::string> StoreCatalogue::recordedCachedStores(ZVFUnified::ConfigFeatureSet& featureSet) {
@@ -111,10 +104,10 @@ std::vector<std::shared_ptr<ConfigStore>> StoreCatalogue::list(ZVFUnified::Confi
     std::vector<std::string> candidates = knownStoreNames();
     for (const std::string& name : recordedCachedStores(featureSet)) {
         candidates.push_back(name);
-        candidates.push_back(cachedStoreName(name));
+        candidates.push_back(CacheConfigStore::cachedStoreName(name));
     }
     std::vector<std::string> cacheFiles;
-    PTKCoreUtils::FileUtils::getFilesFromDirectory(cacheDirectory(), "cached*.dat", cacheFiles);
+    PTKCoreUtils::FileUtils::getFilesFromDirectory(CacheConfigStore::cacheDirectory(), "cached*.dat", cacheFiles);
     for (const std::string& fileName : cacheFiles) {
         std::string original;
         if (isCachedStoreName(fileName, original)) {

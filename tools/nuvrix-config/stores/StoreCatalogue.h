@@ -18,8 +18,8 @@ namespace nuvrixconfig {
 // names the client knows, the cached copies the feature set records in
 // "PrimaryConfigStores", the cache files in the configuration directory and
 // the stores this program added itself; those the feature set finds are the
-// list. Also the one home of the cache-file naming rule on this side of the
-// plug-in boundary. Stateless; any thread.
+// list. Cache files are named by the plug-in's rule (CacheConfigStore, whose
+// naming functions its header defines). Stateless; any thread.
 class StoreCatalogue {
 public:
     StoreCatalogue() = delete;
@@ -29,12 +29,8 @@ public:
     static std::vector<std::shared_ptr<ZVFUnified::ConfigStore>> list(ZVFUnified::ConfigFeatureSet& featureSet,
                                                                       const std::set<std::string>& addedNames);
 
-    // "cached" + name + ".dat": the cached copy of a store and its file name.
-    static std::string cachedStoreName(const std::string& storeName);
     // True for a name of that form; storeName then receives the original.
     static bool isCachedStoreName(const std::string& name, std::string& storeName);
-    // The configuration directory's cache folder.
-    static std::string cacheDirectory();
     // The encrypted file that backs the store, or "" when it has none: a
     // cached copy's own file, or the cache file of a store that asks to be
     // cached (and of URL provisioning data, which is cached without asking).

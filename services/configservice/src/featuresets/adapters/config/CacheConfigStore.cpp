@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "ConfigStoreConstants.h"
-#include "PTKCoreUtils/FileUtils.h"
 #include "XmlConfigParser.h"
 #include "zvf/ScopedWriteRWLock.h"
 
@@ -24,16 +22,6 @@ CacheConfigStore::CacheConfigStore(std::string name, int priority, std::string f
 }
 
 CacheConfigStore::~CacheConfigStore() = default;
-
-std::string CacheConfigStore::cachedStoreName(const std::string& storeName) {
-    return ConfigStoreConstants::CACHED_FILE_PREFIX + storeName + ConfigStoreConstants::CACHED_FILE_SUFFIX;
-}
-
-std::string CacheConfigStore::cacheFilePath(const std::string& storeName) {
-    const std::string separator = PTKCoreUtils::FileUtils::FileSeparator();
-    return PTKCoreUtils::FileUtils::getConfigDirectory() + separator + ConfigStoreConstants::CACHE_DIRECTORY +
-           separator + cachedStoreName(storeName);
-}
 
 void CacheConfigStore::persistValues() {
     zvf::ScopedWriteRWLock guard(lock);

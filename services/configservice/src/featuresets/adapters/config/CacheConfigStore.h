@@ -5,6 +5,8 @@
 
 #include "ConfigMap.h"
 #include "ConfigServiceExport.h"
+#include "ConfigStoreConstants.h"
+#include "PTKCoreUtils/FileUtils.h"
 #include "XmlConfigStore.h"
 
 namespace ZVFUnified {
@@ -27,13 +29,25 @@ public:
                      ConfigKeySet sensitiveKeys = ConfigKeySet());
     ~CacheConfigStore() override;
 
+    // The naming rule of cache files, defined here so that components which
+    // load the plug-in without linking it (the reference host program) name
+    // them by the same rule.
+    //
+    // The configuration directory's "Cache" folder, which holds the files.
+    static std::string cacheDirectory() {
+        return PTKCoreUtils::FileUtils::getConfigDirectory() + PTKCoreUtils::FileUtils::FileSeparator() +
+               ConfigStoreConstants::CACHE_DIRECTORY;
+    }
     // "cached" + storeName + ".dat": the name of the cached copy of a store,
     // which is also its cache file's name. storeName is used exactly as the
     // store's getName() returns it.
-    static std::string cachedStoreName(const std::string& storeName);
-    // The cache file of a store: the configuration directory, "Cache", then
-    // cachedStoreName(storeName).
-    static std::string cacheFilePath(const std::string& storeName);
+    static std::string cachedStoreName(const std::string& storeName) {
+        return ConfigStoreConstants::CACHED_FILE_PREFIX + storeName + ConfigStoreConstants::CACHED_FILE_SUFFIX;
+    }
+    // The cache file of a store: cacheDirectory(), then cachedStoreName(storeName).
+    static std::string cacheFilePath(const std::string& storeName) {
+        return cacheDirectory() + PTKCoreUtils::FileUtils::FileSeparator() + cachedStoreName(storeName);
+    }
 
     // ConfigStore:
     // Writes the values, with their sensitive marks, to the cache file.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CacheConfigStore.h"
 #include "ConfigAdapter.h"
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager.h"
@@ -87,11 +88,8 @@ void ConfigAdapter::SetMeetingsEnabled() {
 }
 
 bool ConfigAdapter::shouldSetEnabledServicesBasedOnCachedStores() {
-    const std::string cacheDirectory = PTKCoreUtils::FileUtils::getConfigDirectory() +
-                                       PTKCoreUtils::FileUtils::FileSeparator() +
-                                       ConfigStoreConstants::CACHE_DIRECTORY;
     std::vector<std::string> files;
-    PTKCoreUtils::FileUtils::getFilesFromDirectory(cacheDirectory, ".dat", files);
+    PTKCoreUtils::FileUtils::getFilesFromDirectory(CacheConfigStore::cacheDirectory(), ".dat", files);
     const std::wstring prefixes[] = {
         PTKCoreUtils::toWideString(ConfigStoreConstants::CACHED_FILE_PREFIX) + ConfigStoreConstants::HMX_STORE_PREFIX,
         PTKCoreUtils::toWideString(ConfigStoreConstants::CACHED_FILE_PREFIX) +

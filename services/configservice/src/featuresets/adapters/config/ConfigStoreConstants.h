@@ -5,6 +5,8 @@
 #include <climits>
 #include <string>
 
+#include "zvf/storage/FileCategoryType.h"
+
 // The catalogue shared by the whole library: store names and priorities,
 // file names, the cache directory, the names of the configuration keys the
 // library itself consults, and the keys whose values are secret. Store
@@ -46,6 +48,14 @@ inline const std::string CI_MIGRATION_CONFIG_STORE = "CIMigrationConfigStore";
 inline const std::string IN_MEMORY_CONFIG_STORE = "InMemoryConfigStore";
 // Its cache file goes with it although it does not ask to be cached.
 inline const std::string URL_PROVISIONING_CONFIG_STORE = "UrlProvisioningConfigStore";
+// The storage category of a settings or cache file: the URL-provisioning
+// cache (any path holding URL_PROVISIONING_CONFIG_STORE, compared exactly) is
+// stored under the general category, every other file under the
+// configuration category.
+inline FileCategoryType::FileCategory fileCategoryOf(const std::string& path) {
+    return path.find(URL_PROVISIONING_CONFIG_STORE) != std::string::npos ? FileCategoryType::General
+                                                                         : FileCategoryType::Configuration;
+}
 inline const std::string DEFAULTS_CONFIG_STORE = DEFAULTS_FILE;
 
 // Store names and name fragments that the feature set compares with wide text.

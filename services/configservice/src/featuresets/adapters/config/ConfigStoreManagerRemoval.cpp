@@ -11,6 +11,7 @@
 #include "CacheConfigStore.h"
 #include "ConfigStoreConstants.h"
 #include "ConfigStoreManager.h"
+#include "XmlLibrary.h"
 #include "PTKCoreUtils/FileUtils.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "logging/ZVFLogger.h"
@@ -42,13 +43,6 @@ bool isKeptOnResetConfigData(const std::string& name) {
 
 // The host files whose content completes the problem-report document.
 const char* const PRT_FILES[] = {"home-uds-info.dat", "service-location.dat", "SSOAuthInfoStore.dat"};
-
-struct XmlBufferDeleter {
-    void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
-};
-struct XmlTextWriterDeleter {
-    void operator()(xmlTextWriterPtr writer) const { xmlFreeTextWriter(writer); }
-};
 
 const xmlChar* xmlText(const std::string& text) {
     return reinterpret_cast<const xmlChar*>(text.c_str());
@@ -144,8 +138,7 @@ void ConfigStoreManager::resetConfigData(const std::string& name) {
 }
 
 void ConfigStoreManager::removeAllCachedConfigStores() {
-    const std::string directory = PTKCoreUtils::FileUtils::getConfigDirectory() +
-                                  PTKCoreUtils::FileUtils::FileSeparator() + ConfigStoreConstants::CACHE_DIRECTORY;
+    const std::string directory = CacheConfigStore::cacheDirectory();
     std::vector<std::string> names;
     PTKCoreUtils::FileUtils::getFilesFromDirectory(directory, "xml", names);
 
@@ -204,27 +197,26 @@ void ConfigStoreManager::getAllConfigForPRT(std::wstring& out) {
 void ConfigStoreManager::getConfigForPRTFromMemory(std::wstring& out) {
     // No store may come or go while the document is written.
     zvf::ScopedLock guard(storeListLock);
-    std::unique_ptr<xmlBuffer, XmlBufferDeleter> buffer(xmlBufferCreate());
-    if (!buffer) {
-        ZVF_LOG(logger, 2, std::string("Unable to create the XML buffer for the problem report"));
+    // Secrets are left out of the report, so its buffer needs no wiping;
+    // libxml2's complaints keep going to its default handler.
+    XmlDocumentWriter document(nullptr, false);
+    xmlTextWriterPtr writer = document.get();
+    if (writer == nullptr) {
+        ZVF_LOG(logger, 2,
+                std::string(document.hasBuffer() ? "Unable to create the XML writer for the problem report"
+                                                 : "Unable to create the XML buffer for the problem report"));
         return;
     }
-    std::unique_ptr<xmlTextWriter, XmlTextWriterDeleter> writer(xmlNewTextWriterMemory(buffer.get(), 0));
-    if (!writer) {
-        ZVF_LOG(logger, 2, std::string("Unable to create the XML writer for the problem report"));
-        return;
-    }
-    xmlTextWriterSetIndent(writer.get(), 1);
-    xmlTextWriterStartElement(writer.get(), xmlText("AllMemoryConfigs"));
+    xmlTextWriterStartElement(writer, xmlText("AllMemoryConfigs"));
     for (const std::shared_ptr<ConfigStore>& store : stores) {
         const std::vector<std::wstring> keys = store->getKeys();
         const std::string name = store->getName();
         if (name == ConfigStoreConstants::DEFAULTS_CONFIG_STORE || keys.empty()) {
             continue;
         }
-        xmlTextWriterStartElement(writer.get(), xmlText("store"));
-        xmlTextWriterWriteAttribute(writer.get(), xmlText("name"), xmlText(name));
-        xmlTextWriterWriteAttribute(writer.get(), xmlText("priority"), xmlText(std::to_string(store->getPriority())));
+        xmlTextWriterStartElement(writer, xmlText("store"));
+        xmlTextWriterWriteAttribute(writer, xmlText("name"), xmlText(name));
+        xmlTextWriterWriteAttribute(writer, xmlText("priority"), xmlText(std::to_string(store->getPriority())));
         for (const std::wstring& key : keys) {
             // Secrets are left out of the report, not masked.
             if (isKeySensitive(key)) {
@@ -234,17 +226,13 @@ void ConfigStoreManager::getConfigForPRTFromMemory(std::wstring& out) {
             store->getValue(key, value);
             const std::string narrowKey = PTKCoreUtils::toString(key);
             const std::string narrowValue = PTKCoreUtils::toString(value);
-            xmlTextWriterWriteElement(writer.get(), xmlText(narrowKey), xmlText(narrowValue));
+            xmlTextWriterWriteElement(writer, xmlText(narrowKey), xmlText(narrowValue));
         }
-        xmlTextWriterEndElement(writer.get());
+        xmlTextWriterEndElement(writer);
     }
-    xmlTextWriterEndElement(writer.get());
-    xmlTextWriterEndDocument(writer.get());
-    // Freeing the writer flushes everything into the buffer.
-    writer.reset();
-    const std::string text(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
-                           static_cast<std::size_t>(xmlBufferLength(buffer.get())));
-    out += PTKCoreUtils::toWideString(text);
+    xmlTextWriterEndElement(writer);
+    document.finish();
+    out += PTKCoreUtils::toWideString(document.data(), document.size());
 }
 
 void ConfigStoreManager::getConfigForPRTFromFile(std::wstring& out) {

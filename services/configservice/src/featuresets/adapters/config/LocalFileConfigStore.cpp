@@ -1,7 +1,6 @@
 #include "LocalFileConfigStore.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include <libxml/xmlwriter.h>
@@ -10,9 +9,7 @@
 #include "ConfigStoreConstants.h"
 #include "PTKCoreUtils/FileUtils.h"
 #include "PTKCoreUtils/StringUtils.h"
-#include "PTKCoreUtils/XmlUtils.h"
 #include "XmlDocFreer.h"
-#include "XmlErrorScope.h"
 #include "XmlLibrary.h"
 #include "XmlSafeText.h"
 #include "logging/ZVFLogger.h"
@@ -29,50 +26,6 @@ ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-LocalFileConfigStor
 // At most this much of an invalid file is copied into the log; its length
 // is always logged in full.
 constexpr std::size_t MAX_LOGGED_INVALID_BYTES = 1024 * 1024;
-
-struct TextWriterFreer {
-    void operator()(xmlTextWriterPtr writer) const {
-        if (writer != nullptr) {
-            xmlFreeTextWriter(writer);
-        }
-    }
-};
-
-// The buffer held the serialised settings, values included.
-void wipeBufferAndFree(xmlBufferPtr buffer) {
-    if (buffer != nullptr && buffer->content != nullptr) {
-        zvf::SecureStringUtils::ZVFZeroMemory(buffer->content, buffer->size);
-    }
-    PTKCoreUtils::XmlUtils::xmlBufferFreer(buffer);
-}
-
-const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
-
-// UTF-8 to wide text, with lowerCase lower-cased as toLowercase does.
-std::wstring widen(const char* data, std::size_t length, bool lowerCase) {
-    return lowerCase ? PTKCoreUtils::toLowercaseWideString(data, length) : PTKCoreUtils::toWideString(data, length);
-}
-
-// The attribute's own text as wide text. Entity references in it are not
-// expanded, so that a document cannot make us build text far larger than
-// itself. Text in one piece, the usual case, is converted where it lies;
-// several pieces are joined first, in a temporary that is wiped as the text
-// may be a secret.
-std::wstring attributeText(xmlAttrPtr attribute, bool lowerCase) {
-    xmlNodePtr child = attribute->children;
-    if (child != nullptr && child->next == nullptr && child->type == XML_TEXT_NODE && child->content != nullptr) {
-        return widen(text(child->content), std::strlen(text(child->content)), lowerCase);
-    }
-    std::string narrow;
-    for (; child != nullptr; child = child->next) {
-        if (child->type == XML_TEXT_NODE && child->content != nullptr) {
-            narrow += text(child->content);
-        }
-    }
-    std::wstring wide = widen(narrow.data(), narrow.size(), lowerCase);
-    zvf::SecureStringUtils::ZVFZeroString(narrow);
-    return wide;
-}
 
 // "name<tag>.ext" for "name.ext": the tag goes before the first '.'; a name
 // without '.' gets it appended.
@@ -356,19 +309,13 @@ void LocalFileConfigStore::getDataString(zvf::SecureString& out) {
     if (readOnly || destroyed) {
         return;
     }
-    createConfigDirectory();
-    XmlErrorScope errors(logger);
-    std::shared_ptr<xmlBuffer> buffer(xmlBufferCreate(), wipeBufferAndFree);
-    if (!buffer) {
+    XmlDocumentWriter document(logger, true);  // the buffer holds the values
+    xmlTextWriterPtr writer = document.get();
+    if (writer == nullptr) {
         return;
     }
-    std::unique_ptr<xmlTextWriter, TextWriterFreer> writer(xmlNewTextWriterMemory(buffer.get(), 0));
-    if (!writer) {
-        return;
-    }
-    xmlTextWriterSetIndent(writer.get(), 1);
-    xmlTextWriterStartDocument(writer.get(), nullptr, "utf-8", nullptr);
-    xmlTextWriterStartElement(writer.get(), BAD_CAST "Nuvrix");
+    xmlTextWriterStartDocument(writer, nullptr, "utf-8", nullptr);
+    xmlTextWriterStartElement(writer, BAD_CAST "Nuvrix");
     for (const auto& entry : values) {
         const bool escaped = needsEscaping(entry.first, entry.second);
         std::string key = PTKCoreUtils::toString(escaped ? XmlSafeText::escape(entry.first) : entry.first);
@@ -380,20 +327,18 @@ void LocalFileConfigStore::getDataString(zvf::SecureString& out) {
         } else {
             value = PTKCoreUtils::toString(entry.second);
         }
-        xmlTextWriterStartElement(writer.get(), BAD_CAST "userConfig");
-        xmlTextWriterWriteAttribute(writer.get(), BAD_CAST "name", BAD_CAST key.c_str());
-        xmlTextWriterWriteAttribute(writer.get(), BAD_CAST "value", BAD_CAST value.c_str());
+        xmlTextWriterStartElement(writer, BAD_CAST "userConfig");
+        xmlTextWriterWriteAttribute(writer, BAD_CAST "name", BAD_CAST key.c_str());
+        xmlTextWriterWriteAttribute(writer, BAD_CAST "value", BAD_CAST value.c_str());
         if (escaped) {
-            xmlTextWriterWriteAttribute(writer.get(), BAD_CAST XmlSafeText::ESCAPED_ATTRIBUTE, BAD_CAST "true");
+            xmlTextWriterWriteAttribute(writer, BAD_CAST XmlSafeText::ESCAPED_ATTRIBUTE, BAD_CAST "true");
         }
-        xmlTextWriterEndElement(writer.get());
+        xmlTextWriterEndElement(writer);
         zvf::SecureStringUtils::ZVFZeroString(value);
     }
-    xmlTextWriterEndElement(writer.get());
-    xmlTextWriterEndDocument(writer.get());
-    writer.reset();  // flushes what is left into the buffer
-    out = zvf::SecureString(text(xmlBufferContent(buffer.get())),
-                            static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    xmlTextWriterEndElement(writer);
+    document.finish();
+    out = zvf::SecureString(document.data(), document.size());
 }
 
 void LocalFileConfigStore::processXml(xmlNodePtr node) {
@@ -425,10 +370,10 @@ void LocalFileConfigStore::processUserConfigXml(xmlNodePtr node) {
             continue;
         }
         if (namedIgnoringCase(attribute->name, "name")) {
-            key = attributeText(attribute, !escaped);
+            key = XmlLibrary::attributeText(attribute, !escaped);
         } else if (namedIgnoringCase(attribute->name, "value")) {
             zvf::SecureStringUtils::ZVFZeroWstring(value);
-            value = attributeText(attribute, false);
+            value = XmlLibrary::attributeText(attribute);
         }
     }
     if (escaped) {
@@ -546,6 +491,7 @@ void LocalFileConfigStore::writeTarget(const std::string& targetFileName) {
 
 bool LocalFileConfigStore::writeFile(const std::string& targetFileName, const zvf::SecureString& data) {
     zvf::ScopedLock files(fileLock);
+    createConfigDirectory();
     // Settings that could not be read (written under a key that was lost,
     // damaged, or by another program) are moved aside rather than
     // overwritten, so that they can still be recovered.

@@ -45,8 +45,9 @@ class ConfigFileCacheTimer;
 // from any thread and persistValues from the task thread. Two recursive
 // locks: the file lock serialises reading and writing the files, the values
 // lock guards the maps and flags. The file lock is always taken before the
-// values lock, and a thread holding only the values lock never waits for the
-// file lock, so file I/O never blocks lookups for longer than a copy.
+// values lock, a thread holding only the values lock never waits for the
+// file lock, and no file is read, written or made under the values lock: a
+// lookup waits at most while a write copies and serialises the values.
 class CONFIGSERVICE_API LocalFileConfigStore : public ConfigStore,
                                                public std::enable_shared_from_this<LocalFileConfigStore>,
                                                public HashedConfigLookup {

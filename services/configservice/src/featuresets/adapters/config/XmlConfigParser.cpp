@@ -5,6 +5,7 @@
 
 #include <libxml/xmlwriter.h>
 
+#include "ConfigStoreConstants.h"
 #include "DisableP2PCallOnFips.h"
 #include "PTKCoreUtils/FileUtils.h"
 #include "PTKCoreUtils/StringUtils.h"
@@ -25,24 +26,8 @@ namespace {
 
 ZVFLogger* const logger = ZVFLogger_getLogger("ConfigService-XmlConfigParser");
 
-const char* const URL_PROVISIONING_STORE_NAME = "UrlProvisioningConfigStore";
 // The attribute that marks an entry sensitive (read in any letter case).
 const char* const SENSITIVE_ATTRIBUTE = "sensitive";
-
-struct TextWriterFreer {
-    void operator()(xmlTextWriterPtr writer) const {
-        if (writer != nullptr) {
-            xmlFreeTextWriter(writer);
-        }
-    }
-};
-
-// The URL-provisioning cache is stored under its own category; every other
-// configuration file under the configuration category.
-FileCategoryType::FileCategory fileCategoryFor(const std::string& path) {
-    return path.find(URL_PROVISIONING_STORE_NAME) != std::string::npos ? FileCategoryType::General
-                                                                        : FileCategoryType::Configuration;
-}
 
 // "name or name.dat", the two names a file may be stored under, for logs.
 std::wstring bothFileNames(const std::string& path) {
@@ -51,10 +36,6 @@ std::wstring bothFileNames(const std::string& path) {
 }
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
-
-// UTF-8 to wide text, converted where it lies: no copy of the bytes is
-// made, so none is left to wipe.
-std::wstring widen(const char* data, std::size_t length) { return PTKCoreUtils::toWideString(data, length); }
 
 // Whether the entry is named by one of the two password keys (any letter
 // case). Asked for every entry, so it compares the narrow name where it lies:
@@ -79,19 +60,6 @@ bool isWellKnownSensitiveEntry(xmlNodePtr node) {
         }
     }
     return false;
-}
-
-// Overwrites the buffer's whole allocation before it is freed: it held a
-// serialised configuration, values included.
-void wipeBuffer(xmlBufferPtr buffer) {
-    if (buffer != nullptr && buffer->content != nullptr) {
-        zvf::SecureStringUtils::ZVFZeroMemory(buffer->content, buffer->size);
-    }
-}
-
-void wipeBufferAndFree(xmlBufferPtr buffer) {
-    wipeBuffer(buffer);
-    PTKCoreUtils::XmlUtils::xmlBufferFreer(buffer);
 }
 
 // The joined text and CDATA children of element, untrimmed; with wipe, each
@@ -159,7 +127,7 @@ bool escapedField(xmlNodePtr entry, const char* name, bool wipe, std::wstring& o
         return false;
     }
     std::string narrow = joinText(child, wipe);
-    std::wstring escaped = widen(narrow.data(), narrow.size());
+    std::wstring escaped = PTKCoreUtils::toWideString(narrow.data(), narrow.size());
     zvf::SecureStringUtils::ZVFZeroString(narrow);
     out = XmlSafeText::unescape(escaped);
     zvf::SecureStringUtils::ZVFZeroWstring(escaped);
@@ -244,19 +212,14 @@ std::string getEncryptedFileName(const std::string& path) {
 }
 
 bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap, const ConfigKeySet& sensitiveKeys) {
-    XmlErrorScope errors(logger);
-    std::shared_ptr<xmlBuffer> buffer(xmlBufferCreate(), wipeBufferAndFree);
-    if (!buffer) {
+    XmlDocumentWriter document(logger, true);  // the buffer holds the values
+    xmlTextWriterPtr writer = document.get();
+    if (writer == nullptr) {
         return false;
     }
-    std::unique_ptr<xmlTextWriter, TextWriterFreer> writer(xmlNewTextWriterMemory(buffer.get(), 0));
-    if (!writer) {
-        return false;
-    }
-    xmlTextWriterSetIndent(writer.get(), 1);
-    xmlTextWriterStartDocument(writer.get(), nullptr, "utf-8", nullptr);
-    xmlTextWriterStartElement(writer.get(), BAD_CAST "Nuvrix");
-    xmlTextWriterStartElement(writer.get(), BAD_CAST "CachedConfig");
+    xmlTextWriterStartDocument(writer, nullptr, "utf-8", nullptr);
+    xmlTextWriterStartElement(writer, BAD_CAST "Nuvrix");
+    xmlTextWriterStartElement(writer, BAD_CAST "CachedConfig");
     // At most how far into the document the next entry starts.
     std::size_t offset = DOCUMENT_OVERHEAD_BYTES;
     // Markup items for the parser's limit: the declaration, the two outer
@@ -284,29 +247,28 @@ bool XmlConfigParser::writeToMemory(std::string& out, const ConfigMap& configMap
             continue;
         }
         const bool sensitive = sensitiveKeys.count(entry.first) != 0;
-        writeEntry(writer.get(), entry.first, entry.second, escaped, sensitive);
+        writeEntry(writer, entry.first, entry.second, escaped, sensitive);
         offset += escaped ? ENTRY_OVERHEAD_BYTES + keyBytes + valueBytes : entryBytes;
         items += (escaped ? 4 : 1) + (sensitive ? 1 : 0);
     }
-    xmlTextWriterEndElement(writer.get());
-    xmlTextWriterEndElement(writer.get());
-    xmlTextWriterEndDocument(writer.get());
-    writer.reset();  // flushes what is left into the buffer
-    const std::size_t length = static_cast<std::size_t>(xmlBufferLength(buffer.get()));
+    xmlTextWriterEndElement(writer);
+    xmlTextWriterEndElement(writer);
+    document.finish();
+    const std::size_t length = document.size();
     if (length > XmlLibrary::MAX_DOCUMENT_BYTES || items > XmlLibrary::MAX_MARKUP_ITEMS) {
         ZVF_LOG(logger, 2,
                 "The cached configuration document of " + std::to_string(length) + " bytes and " +
                     std::to_string(items) + " markup items would not be read back and is not written");
         return false;
     }
-    out.assign(text(xmlBufferContent(buffer.get())), length);
+    out.assign(document.data(), length);
     return true;
 }
 
 bool XmlConfigParser::writeToFile(const std::string& path, const ConfigMap& configMap,
                                   const ConfigKeySet& sensitiveKeys) {
     ensureParentDirectory(path);
-    const FileCategoryType::FileCategory category = fileCategoryFor(path);
+    const FileCategoryType::FileCategory category = ConfigStoreConstants::fileCategoryOf(path);
     std::string document;
     // A document that could not be read back would replace a good cache file.
     if (!writeToMemory(document, configMap, sensitiveKeys)) {
@@ -341,7 +303,7 @@ bool XmlConfigParser::readFromEncryptedFile(const std::string& path, ConfigMap& 
                                             ConfigKeySet& sensitiveKeys) {
     XmlErrorScope errors(logger);
     configMap.clear();
-    const FileCategoryType::FileCategory category = fileCategoryFor(path);
+    const FileCategoryType::FileCategory category = ConfigStoreConstants::fileCategoryOf(path);
     zvf::SecureString data;
     if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, category)) {
         ZVF_LOG(logger, 3, L"Failed to read XML document: " + bothFileNames(path));
@@ -430,12 +392,12 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
             }
             if (structured) {
                 std::string narrow = extractXmlStringFromXmlNode(doc, entry);
-                value = widen(narrow.data(), narrow.size());
+                value = PTKCoreUtils::toWideString(narrow.data(), narrow.size());
                 zvf::SecureStringUtils::ZVFZeroString(narrow);
             } else {
                 // Converted straight from the tree: no narrow copy is made.
                 takeEntryText(entry, isWellKnownSensitiveEntry(entry),
-                              [&value](const char* data, std::size_t length) { value = widen(data, length); });
+                              [&value](const char* data, std::size_t length) { value = PTKCoreUtils::toWideString(data, length); });
             }
         }
         DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(key, value);
@@ -448,25 +410,7 @@ void XmlConfigParser::parseXmlGroup(std::shared_ptr<xmlDoc> doc, xmlNodePtr grou
 }
 
 bool XmlConfigParser::parseSensitiveAttribute(xmlNodePtr node) {
-    if (node == nullptr || node->type != XML_ELEMENT_NODE) {
-        return false;
-    }
-    for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
-        if (attribute->name == nullptr ||
-            PTKCoreUtils::toLowercase(std::string(text(attribute->name))) != SENSITIVE_ATTRIBUTE) {
-            continue;
-        }
-        // Only the attribute's own text counts: entity references in it are
-        // not expanded.
-        std::string value;
-        for (xmlNodePtr child = attribute->children; child != nullptr; child = child->next) {
-            if (child->type == XML_TEXT_NODE && child->content != nullptr) {
-                value += text(child->content);
-            }
-        }
-        return PTKCoreUtils::toBool(value);
-    }
-    return false;
+    return node != nullptr && node->type == XML_ELEMENT_NODE && XmlLibrary::attributeIsTrue(node, SENSITIVE_ATTRIBUTE);
 }
 
 std::string XmlConfigParser::extractStringFromXmlNode(xmlNodePtr node) {
@@ -492,7 +436,7 @@ std::string XmlConfigParser::extractXmlStringFromXmlNode(std::shared_ptr<xmlDoc>
         if (node->content != nullptr) {
             zvf::SecureStringUtils::ZVFZeroMemory(node->content, static_cast<std::size_t>(xmlStrlen(node->content)));
         }
-        wipeBuffer(buffer.get());
+        XmlLibrary::wipeBuffer(buffer.get());
     }
     return dump;
 }

@@ -9,6 +9,8 @@
 #endif
 
 #include "PTKCoreUtils/FileUtils.h"
+#include "PTKCoreUtils/StringUtils.h"
+#include "PTKCoreUtils/XmlUtils.h"
 #include "XmlErrorScope.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/SecureString.h"
@@ -307,6 +309,79 @@ xmlDocPtr XmlLibrary::readFile(ZVFLogger* logger, const std::string& path) {
     // Configuration files can hold secrets.
     zvf::SecureStringUtils::ZVFZeroString(text);
     return doc;
+}
+
+std::wstring XmlLibrary::attributeText(xmlAttrPtr attribute, bool lowerCase) {
+    const auto widen = [lowerCase](const char* data, std::size_t length) {
+        return lowerCase ? PTKCoreUtils::toLowercaseWideString(data, length)
+                         : PTKCoreUtils::toWideString(data, length);
+    };
+    xmlNodePtr child = attribute->children;
+    if (child != nullptr && child->next == nullptr && child->type == XML_TEXT_NODE && child->content != nullptr) {
+        const char* text = reinterpret_cast<const char*>(child->content);
+        return widen(text, std::strlen(text));
+    }
+    std::string narrow;
+    for (; child != nullptr; child = child->next) {
+        if (child->type == XML_TEXT_NODE && child->content != nullptr) {
+            narrow += reinterpret_cast<const char*>(child->content);
+        }
+    }
+    std::wstring wide = widen(narrow.data(), narrow.size());
+    zvf::SecureStringUtils::ZVFZeroString(narrow);
+    return wide;
+}
+
+bool XmlLibrary::attributeIsTrue(xmlNodePtr element, const char* name) {
+    for (xmlAttrPtr attribute = element->properties; attribute != nullptr; attribute = attribute->next) {
+        if (attribute->name != nullptr && xmlStrcasecmp(attribute->name, BAD_CAST name) == 0) {
+            return PTKCoreUtils::toBool(attributeText(attribute));
+        }
+    }
+    return false;
+}
+
+void XmlLibrary::wipeBuffer(xmlBufferPtr buffer) {
+    if (buffer != nullptr && buffer->content != nullptr) {
+        zvf::SecureStringUtils::ZVFZeroMemory(buffer->content, buffer->size);
+    }
+}
+
+XmlDocumentWriter::XmlDocumentWriter(ZVFLogger* logger, bool wipe) : buffer(nullptr, BufferFreer{wipe}) {
+    if (logger != nullptr) {
+        errors.emplace(logger);
+    }
+    buffer.reset(xmlBufferCreate());
+    if (buffer) {
+        writer.reset(xmlNewTextWriterMemory(buffer.get(), 0));
+    }
+    if (writer) {
+        xmlTextWriterSetIndent(writer.get(), 1);
+    }
+}
+
+void XmlDocumentWriter::finish() {
+    if (writer) {
+        xmlTextWriterEndDocument(writer.get());
+        writer.reset();  // flushes what is left into the buffer
+    }
+}
+
+std::size_t XmlDocumentWriter::size() const {
+    return buffer ? static_cast<std::size_t>(xmlBufferLength(buffer.get())) : 0;
+}
+
+const char* XmlDocumentWriter::data() const {
+    return buffer ? reinterpret_cast<const char*>(xmlBufferContent(buffer.get())) : "";
+}
+
+std::string XmlDocumentWriter::text() const { return std::string(data(), size()); }
+
+void XmlDocumentWriter::BufferFreer::operator()(xmlBufferPtr buffer) const {
+    if (wipe) {
+        XmlLibrary::wipeBuffer(buffer);
+    }
+    PTKCoreUtils::XmlUtils::xmlBufferFreer(buffer);
 }
 
 }  // namespace ZVFUnified

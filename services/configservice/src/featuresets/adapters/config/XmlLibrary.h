@@ -2,9 +2,14 @@
 #define CONFIG_XMLLIBRARY_H
 
 #include <cstddef>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include <libxml/parser.h>
+#include <libxml/xmlwriter.h>
+
+#include "XmlErrorScope.h"
 
 class ZVFLogger;
 
@@ -69,6 +74,61 @@ public:
     // xmlReadFile with the safe options, but never decompressing it). Only a
     // regular file is read; a FIFO is never waited on.
     static xmlDocPtr readFile(ZVFLogger* logger, const std::string& path);
+
+    // The attribute's own text, from its text nodes, as wide text
+    // (lower-cased as toLowercase does when lowerCase is true). Entity
+    // references in it are not expanded, so that a document cannot make us
+    // build text far larger than itself. Text in one piece, the usual case,
+    // is converted where it lies; several pieces are joined first, in a
+    // temporary that is wiped, since the text may be a secret.
+    static std::wstring attributeText(xmlAttrPtr attribute, bool lowerCase = false);
+    // Whether the element's first attribute of that name (compared ignoring
+    // ASCII case) has text that reads as true (PTKCoreUtils::toBool); false
+    // without one.
+    static bool attributeIsTrue(xmlNodePtr element, const char* name);
+
+    // Zeroes the buffer's whole allocation: serialised configuration holds
+    // values, secrets included.
+    static void wipeBuffer(xmlBufferPtr buffer);
+};
+
+// Writes one document with libxml2's text writer into a memory buffer,
+// indented by one space a level: the owner writes the content through get(),
+// then finish() ends the open elements and the document and flushes it, and
+// text() holds the result until the writer goes. A buffer made with wipe
+// is zeroed before it is freed, for documents that hold secrets. With a
+// logger, libxml2's complaints go to it while the writer exists. Not
+// copyable; one thread.
+class XmlDocumentWriter {
+public:
+    XmlDocumentWriter(ZVFLogger* logger, bool wipe);
+    XmlDocumentWriter(const XmlDocumentWriter&) = delete;
+    XmlDocumentWriter& operator=(const XmlDocumentWriter&) = delete;
+
+    // False when libxml2 could not make the buffer (then hasWriter() is
+    // false as well).
+    bool hasBuffer() const { return buffer != nullptr; }
+    // False when the buffer or the writer could not be made: nothing is
+    // written then.
+    bool hasWriter() const { return writer != nullptr; }
+    xmlTextWriterPtr get() const { return writer.get(); }
+    void finish();
+    std::string text() const;
+    std::size_t size() const;
+    const char* data() const;
+
+private:
+    struct BufferFreer {
+        bool wipe;
+        void operator()(xmlBufferPtr buffer) const;
+    };
+    struct WriterFreer {
+        void operator()(xmlTextWriterPtr writer) const { xmlFreeTextWriter(writer); }
+    };
+
+    std::optional<XmlErrorScope> errors;
+    std::unique_ptr<xmlBuffer, BufferFreer> buffer;  // declared before writer, which flushes into it when freed
+    std::unique_ptr<xmlTextWriter, WriterFreer> writer;
 };
 
 }  // namespace ZVFUnified

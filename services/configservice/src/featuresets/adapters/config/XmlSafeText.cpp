@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "PTKCoreUtils/StringUtils.h"
+#include "XmlLibrary.h"
 
 namespace ZVFUnified {
 
@@ -177,22 +178,8 @@ std::size_t XmlSafeText::documentBytes(const std::wstring& text, bool escaped) {
 }
 
 bool XmlSafeText::isEscapedEntry(xmlNodePtr element) {
-    if (element == nullptr || element->type != XML_ELEMENT_NODE) {
-        return false;
-    }
-    for (xmlAttrPtr attribute = element->properties; attribute != nullptr; attribute = attribute->next) {
-        if (attribute->name == nullptr || xmlStrcasecmp(attribute->name, BAD_CAST ESCAPED_ATTRIBUTE) != 0) {
-            continue;
-        }
-        std::string value;
-        for (xmlNodePtr child = attribute->children; child != nullptr; child = child->next) {
-            if (child->type == XML_TEXT_NODE && child->content != nullptr) {
-                value += reinterpret_cast<const char*>(child->content);
-            }
-        }
-        return PTKCoreUtils::toBool(value);
-    }
-    return false;
+    return element != nullptr && element->type == XML_ELEMENT_NODE &&
+           XmlLibrary::attributeIsTrue(element, ESCAPED_ATTRIBUTE);
 }
 
 }  // namespace ZVFUnified
