@@ -1,6 +1,8 @@
-// Ordering, lookup, writes and observers of the store manager. Removal,
-// reset and the problem-report export live in ConfigStoreManagerRemoval.cpp,
-// applying URL-provisioning data in ConfigStoreManagerUrlProvisioning.cpp.
+// Ordering, lookup, writes, key aliases, sensitive keys and observers of the
+// store manager. Removal, reset and the problem-report export live in
+// ConfigStoreManagerRemoval.cpp, URL provisioning (parsing the data, the
+// store it becomes, the mark in the user store) in
+// ConfigStoreManagerUrlProvisioning.cpp.
 #include "ConfigStoreManager.h"
 
 #include <algorithm>
@@ -39,19 +41,6 @@ bool isDevOverrideStore(const std::string& name) {
 
 bool sameStoreName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && PTKCoreUtils::caseInsensitiveStringEquals(a, b);
-}
-
-// Store names are plain ASCII in practice; those are widened in place,
-// reusing the caller's buffer, and anything else goes through the host's
-// UTF-8 conversion.
-void widenStoreName(const std::string& name, std::wstring& out) {
-    for (char c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            out = PTKCoreUtils::toWideString(name);
-            return;
-        }
-    }
-    out.assign(name.begin(), name.end());
 }
 
 }  // namespace
@@ -229,7 +218,7 @@ void ConfigStoreManager::storesChanged() {
     listedStores.reserve(stores.size());
     for (const auto& store : stores) {
         ListedStore listed{store.get(), dynamic_cast<HashedConfigLookup*>(store.get()), store->getName(), {}};
-        widenStoreName(listed.name, listed.wideName);
+        listed.wideName = PTKCoreUtils::toWideString(listed.name);
         listedStores.push_back(std::move(listed));
     }
 }
@@ -520,10 +509,6 @@ bool ConfigStoreManager::eraseKey(const std::wstring& key) {
         updateKey(key, false);
     }
     return erased;
-}
-
-bool ConfigStoreManager::resetAllowUriProvisioningData() {
-    return eraseKey(ConfigStoreConstants::ALLOW_URL_PROVISIONING);
 }
 
 // ---- Key aliases -------------------------------------------------------------
@@ -864,45 +849,5 @@ void ConfigStoreManager::notifyConfigStoreAddedObservers(const std::string& name
 }
 
 // ---- URL provisioning --------------------------------------------------------------
-
-bool ConfigStoreManager::parseUrlProvisioningData(const std::wstring& data, ConfigMap& out) {
-    // A provisioning URL is short; anything longer is not looked at.
-    if (data.empty() || data.size() > 999) {
-        return false;
-    }
-    const std::size_t question = data.find(L'?');
-    if (question == std::wstring::npos || question + 1 >= data.size()) {
-        return false;
-    }
-    std::vector<std::wstring> pieces;
-    PTKCoreUtils::split(data.substr(question + 1), pieces, L"&");
-
-    // A later name that differs only in letter case replaces the value and
-    // keeps the spelling of the first occurrence.
-    ConfigMap pairs;
-    std::vector<std::wstring> parts;
-    for (const std::wstring& piece : pieces) {
-        parts.clear();
-        PTKCoreUtils::split(piece, parts, L"=");
-        if (parts.size() != 2) {
-            continue;
-        }
-        std::wstring name = PTKCoreUtils::trim(parts[0]);
-        if (name.empty()) {
-            continue;
-        }
-        pairs[name] = PTKCoreUtils::trim(parts[1]);
-    }
-
-    for (const auto& pair : pairs) {
-        for (const std::wstring& permitted : ConfigStoreConstants::URL_PROVISIONING_KEYS) {
-            if (PTKCoreUtils::caseInsensitiveStringCompare(pair.first, permitted) == 0) {
-                out[pair.first] = pair.second;
-                break;
-            }
-        }
-    }
-    return !out.empty();
-}
 
 }  // namespace ZVFUnified
