@@ -848,6 +848,4 @@ void ConfigStoreManager::notifyConfigStoreAddedObservers(const std::string& name
     }
 }
 
-// ---- URL provisioning --------------------------------------------------------------
-
 }  // namespace ZVFUnified
