@@ -83,6 +83,20 @@ struct DispatchQueue::State {
     bool finished = false;            // the worker has left its loop
     std::thread worker;
 
+    // Queues item; false, with a log line, once the queue is shut down.
+    bool pushLocked(Item item) {
+        if (stopping) {
+            ZVFLog(logger, 3, __FILE__, __LINE__, __func__, name + " is shut down; dropped task " + taskName(*item.task));
+            return false;
+        }
+        queue.push_back(std::move(item));
+        queued.store(queue.size(), std::memory_order_relaxed);
+        if (workerWaiting) {
+            wakeWorker.notify_one();
+        }
+        return true;
+    }
+
     void runItem(Item& item) {
         if (item.trace && ZVFLog_isDebugEnabled(logger)) {
             ZVFLog(logger, 5, __FILE__, __LINE__, __func__, name + " runs " + taskName(*item.task));
@@ -152,17 +166,7 @@ bool DispatchQueue::enqueue(std::shared_ptr<zvf::Task> task, bool trace) {
     }
     task->setTimePoint(std::chrono::system_clock::now());
     std::lock_guard<std::mutex> guard(state->lock);
-    if (state->stopping) {
-        ZVFLog(logger, 3, __FILE__, __LINE__, __func__,
-               state->name + " is shut down; dropped task " + taskName(*task));
-        return false;
-    }
-    state->queue.push_back(Item{std::move(task), trace, nullptr});
-    state->queued.store(state->queue.size(), std::memory_order_relaxed);
-    if (state->workerWaiting) {
-        state->wakeWorker.notify_one();
-    }
-    return true;
+    return state->pushLocked(Item{std::move(task), trace, nullptr});
 }
 
 bool DispatchQueue::enqueueAndWait(std::shared_ptr<zvf::Task> task, bool trace) {
@@ -178,14 +182,9 @@ bool DispatchQueue::enqueueAndWait(std::shared_ptr<zvf::Task> task, bool trace) 
     task->setTimePoint(std::chrono::system_clock::now());
     {
         std::lock_guard<std::mutex> guard(state->lock);
-        if (state->stopping) {
-            ZVFLog(logger, 3, __FILE__, __LINE__, __func__,
-                   state->name + " is shut down; dropped task " + taskName(*task));
+        if (!state->pushLocked(Item{std::move(task), trace, completion})) {
             return false;
         }
-        state->queue.push_back(Item{std::move(task), trace, completion});
-        state->queued.store(state->queue.size(), std::memory_order_relaxed);
-        state->wakeWorker.notify_one();
     }
     completion->wait();
     return true;

@@ -40,6 +40,18 @@ bool isOwnStoreOfFeatureSet(const std::string& name) {
     return false;
 }
 
+// Reads file and parses it into document; false, with the reason shown,
+// when either fails.
+template <class Document>
+bool readInput(Session& session, const std::string& file, std::string& content, Document& document) {
+    std::string error;
+    if (!InputFile::read(file, content, error) || !document.parse(content, file, error)) {
+        session.getOutput().error(error);
+        return false;
+    }
+    return true;
+}
+
 std::string listDecided(const nlohmann::json& decided) {
     std::string text;
     for (const auto& entry : decided) {
@@ -127,10 +139,8 @@ int StoreCommands::addStore(const std::string& name, int priority, const std::st
         return ExitStatus::Failed;
     }
     std::string content;
-    std::string error;
     ConfigDocument document;
-    if (!InputFile::read(file, content, error) || !document.parse(content, file, error)) {
-        session.getOutput().error(error);
+    if (!readInput(session, file, content, document)) {
         return ExitStatus::Failed;
     }
     if (cache && !session.checkConfigDirectoryWritable()) {
@@ -267,10 +277,8 @@ int StoreCommands::provision(const std::string& url) {
 
 int StoreCommands::mdm(const std::string& file) {
     std::string content;
-    std::string error;
     ConfigDocument document;
-    if (!InputFile::read(file, content, error) || !document.parse(content, file, error)) {
-        session.getOutput().error(error);
+    if (!readInput(session, file, content, document)) {
         return ExitStatus::Failed;
     }
     Host* host = session.host();
@@ -291,10 +299,8 @@ int StoreCommands::mdm(const std::string& file) {
 
 int StoreCommands::bootstrap(const std::string& file, int priority) {
     std::string content;
-    std::string error;
     BootstrapDocument document;
-    if (!InputFile::read(file, content, error) || !document.parse(content, file, error)) {
-        session.getOutput().error(error);
+    if (!readInput(session, file, content, document)) {
         return ExitStatus::Failed;
     }
     Host* host = session.host();

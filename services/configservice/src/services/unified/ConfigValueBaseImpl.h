@@ -10,7 +10,6 @@
 #include "ConfigValue.h"
 #include "filterObservers.h"
 #include "unified/UnifiedBusinessObjectImpl.h"
-#include "zvf/ScopedLock.h"
 
 namespace ZVFUnified {
 
@@ -51,9 +50,7 @@ protected:
     // observer-list lock is held only while the list is filtered.
     template <class T>
     std::vector<std::shared_ptr<T>> getFilteredObservers() {
-        std::vector<std::shared_ptr<UnifiedBusinessObjectObserver>> others;  // released after the lock
-        zvf::ScopedLock guard(observersLock);
-        return filterObservers<T>(observers, &others);
+        return filterObserversUnderLock<T>(observersLock, observers);
     }
 
     // The property fields; the implementation class reads them directly where a

@@ -8,7 +8,6 @@
 #include "filterObservers.h"
 #include "unified/UnifiedBusinessObjectImpl.h"
 #include "unified/UnifiedService.h"
-#include "zvf/ScopedLock.h"
 
 namespace ZVFUnified {
 
@@ -44,9 +43,7 @@ protected:
     // observer-list lock is held only while the list is filtered.
     template <class T>
     std::vector<std::shared_ptr<T>> getFilteredObservers() {
-        std::vector<std::shared_ptr<UnifiedBusinessObjectObserver>> others;  // released after the lock
-        zvf::ScopedLock guard(observersLock);
-        return filterObservers<T>(observers, &others);
+        return filterObserversUnderLock<T>(observersLock, observers);
     }
 
 private:

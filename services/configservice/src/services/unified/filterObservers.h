@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "unified/UnifiedBusinessObjectObserver.h"
+#include "zvf/Mutex.h"
+#include "zvf/ScopedLock.h"
 
 namespace ZVFUnified {
 
@@ -44,6 +46,17 @@ std::vector<std::shared_ptr<T>> filterObservers(
     }
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(n), list.end());
     return result;
+}
+
+// filterObservers with the list's lock taken here and held only while the
+// list is filtered; the observers of other types it parks are released after
+// the lock. The fire operations of the business-object layer use it.
+template <class T>
+std::vector<std::shared_ptr<T>> filterObserversUnderLock(
+    zvf::Mutex& lock, std::vector<std::weak_ptr<UnifiedBusinessObjectObserver>>& list) {
+    std::vector<std::shared_ptr<UnifiedBusinessObjectObserver>> others;  // destroyed after the guard
+    zvf::ScopedLock guard(lock);
+    return filterObservers<T>(list, &others);
 }
 
 }  // namespace ZVFUnified

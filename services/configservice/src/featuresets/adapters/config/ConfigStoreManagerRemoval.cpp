@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlwriter.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,21 @@ bool isKeptOnResetConfigData(const std::string& name) {
 // The host files whose content completes the problem-report document.
 const char* const PRT_FILES[] = {"home-uds-info.dat", "service-location.dat", "SSOAuthInfoStore.dat"};
 
+// Calls visit(store) for every store from the back of the list to the
+// front. visit may change the list (it removes stores, and the observers it
+// tells may add or remove others): the walk then goes on from the end of
+// what is left.
+template <class Visit>
+void forEachStoreFromTheBack(std::vector<std::shared_ptr<ConfigStore>>& stores, Visit visit) {
+    for (long index = static_cast<long>(stores.size()) - 1; index >= 0; --index) {
+        if (index >= static_cast<long>(stores.size())) {
+            index = static_cast<long>(stores.size());
+            continue;
+        }
+        visit(std::shared_ptr<ConfigStore>(stores[static_cast<std::size_t>(index)]));
+    }
+}
+
 const xmlChar* xmlText(const std::string& text) {
     return reinterpret_cast<const xmlChar*>(text.c_str());
 }
@@ -58,21 +74,15 @@ void ConfigStoreManager::reset() {
 
 void ConfigStoreManager::clearConfigStores() {
     zvf::ScopedLock guard(storeListLock);
-    for (long index = static_cast<long>(stores.size()) - 1; index >= 0; --index) {
-        // An observer may have changed the list while it was being told.
-        if (index >= static_cast<long>(stores.size())) {
-            index = static_cast<long>(stores.size());
-            continue;
-        }
-        std::shared_ptr<ConfigStore> store = stores[static_cast<std::size_t>(index)];
+    forEachStoreFromTheBack(stores, [this](std::shared_ptr<ConfigStore> store) {
         if (store->isLocal()) {
-            continue;
+            return;
         }
-        stores.erase(stores.begin() + index);
+        stores.erase(std::find(stores.begin(), stores.end(), store));
         storesChanged();
         // Observers learn the values that remain without this store.
         notifyObservers(store);
-    }
+    });
 }
 
 bool ConfigStoreManager::removeStoreWithSameName(const std::string& name) {
@@ -107,15 +117,10 @@ bool ConfigStoreManager::removeStoreWithSameName(const std::string& name) {
 
 void ConfigStoreManager::resetConfigData() {
     zvf::ScopedLock guard(storeListLock);
-    for (long index = static_cast<long>(stores.size()) - 1; index >= 0; --index) {
-        if (index >= static_cast<long>(stores.size())) {
-            index = static_cast<long>(stores.size());
-            continue;
-        }
-        std::shared_ptr<ConfigStore> store = stores[static_cast<std::size_t>(index)];
+    forEachStoreFromTheBack(stores, [this](std::shared_ptr<ConfigStore> store) {
         const std::string name = store->getName();
         if (isKeptOnResetConfigData(name)) {
-            continue;
+            return;
         }
         ZVF_LOG(logger, 4, "Removing store " + name + " from ConfigManager.");
         removeStoreWithSameName(name);
@@ -123,7 +128,7 @@ void ConfigStoreManager::resetConfigData() {
         // Whoever still holds the store (the feature set keeps the user store)
         // must not see the old values either.
         store->removeAllValues();
-    }
+    });
 }
 
 void ConfigStoreManager::resetConfigData(const std::string& name) {
