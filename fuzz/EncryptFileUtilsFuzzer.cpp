@@ -2,8 +2,10 @@
 // each category, with the fixed storage key of the fuzz runs (the seed
 // files are valid files written under it). A file is authenticated with its
 // category, so at most one category reads it, and what it yields is exactly
-// the file less header and tag. The input is also stored as the plain
-// content of a file and must read back whole.
+// the file less header and tag; and a file that reads is authenticated
+// whole: with any one bit flipped (one per byte), cut short at any length
+// or extended by a byte it reads under no category. The input is also
+// stored as the plain content of a file and must read back whole.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,6 +45,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         }
     }
     FUZZ_CHECK(readers <= 1, "a file reads under more than one category");
+    if (readers == 1 && size <= 4096) {
+        const std::string whole(reinterpret_cast<const char*>(data), size);
+        const auto readsUnderAnyCategory = [&](const std::string& bytes) {
+            nuvrixfuzz::writeFile(fuzzed, bytes);
+            for (FileCategoryType::FileCategory category :
+                 {FileCategoryType::General, FileCategoryType::UserData, FileCategoryType::Configuration}) {
+                zvf::SecureString content;
+                if (EncryptFileUtils::readDataFromFile(fuzzed, content, category)) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (std::size_t i = 0; i < size; ++i) {
+            std::string damaged = whole;
+            damaged[i] = static_cast<char>(damaged[i] ^ (1 << (i % 8)));
+            FUZZ_CHECK(!readsUnderAnyCategory(damaged), "a file with a flipped bit still reads");
+            FUZZ_CHECK(!readsUnderAnyCategory(whole.substr(0, i)), "a truncated file still reads");
+        }
+        FUZZ_CHECK(!readsUnderAnyCategory(whole + "x"), "a file extended by a byte still reads");
+    }
 
     const std::string stored = directory + "/stored.dat";
     const std::string bytes(reinterpret_cast<const char*>(data), size);
