@@ -14,33 +14,17 @@
 #include "FaultInjectingFileSystem.h"
 #include "HostTest.h"
 #include "logging/LogCapture.h"
-#include "zvf/SecureStringReader.h"
-#include "zvf/storage/EncryptFileUtils.h"
 
 using nuvrixtest::FaultInjectingFileSystem;
-using zvf::storage::EncryptFileUtils;
 using Fault = FaultInjectingFileSystem::Fault;
 using Call = FaultInjectingFileSystem::Call;
 
 namespace {
 
-const auto kConfiguration = FileCategoryType::Configuration;
 const Fault kAllFaults[] = {Fault::Eio, Fault::Enospc, Fault::Eintr, Fault::ShortWrite};
 
-bool write(const std::string& path, const std::string& plain) {
-    return EncryptFileUtils::writeDataToFile(path, zvf::SecureString(plain), kConfiguration);
-}
-
-// The plain text read back through the real file system, or nothing.
-std::optional<std::string> readBack(const std::string& path) {
-    zvf::SecureString data;
-    if (!EncryptFileUtils::readDataFromFile(path, data, kConfiguration)) {
-        return std::nullopt;
-    }
-    zvf::SecureStringReader reader;
-    data.getUnsecureString(reader);
-    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
-}
+using nuvrixtest::readEncrypted;
+using nuvrixtest::writeEncrypted;
 
 bool isTemporary(const std::string& name) { return name.find(".tmp-") != std::string::npos; }
 
@@ -74,7 +58,7 @@ std::string describe(const Call& call, std::size_t number, Fault fault) {
 // The calls of one write of content to path, counted without faults.
 std::vector<Call> callsOfOneWrite(const std::string& path, const std::string& content) {
     FaultInjectingFileSystem counting;
-    EXPECT_TRUE(write(path, content));
+    EXPECT_TRUE(writeEncrypted(path, content));
     return counting.getCalls();
 }
 
@@ -101,7 +85,7 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfAWriteLeavesTheOldOrTheNewFileWhol
     for (const bool withLeftover : {false, true}) {
         SCOPED_TRACE(withLeftover ? "with a leftover" : "without a leftover");
         const auto reset = [&] {
-            ASSERT_TRUE(write(path(), oldContent));
+            ASSERT_TRUE(writeEncrypted(path(), oldContent));
             if (withLeftover) {
                 nuvrixtest::writeFileBytes(leftover, "half of a new fi");
             }
@@ -137,14 +121,14 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfAWriteLeavesTheOldOrTheNewFileWhol
                 {
                     FaultInjectingFileSystem faulty;
                     faulty.failCall(number, fault);
-                    written = write(path(), newContent);
+                    written = writeEncrypted(path(), newContent);
                     fired = faulty.hasFired();
                 }
                 const bool hard = fired && (fault == Fault::Eio || fault == Fault::Enospc);
                 const bool expectFailure = hard && (keepsOldFile || failsAfterRename);
                 hardFailures += expectFailure ? 1 : 0;
                 EXPECT_EQ(!expectFailure, written);
-                EXPECT_EQ(hard && keepsOldFile ? oldContent : newContent, readBack(path()).value_or("unreadable"));
+                EXPECT_EQ(hard && keepsOldFile ? oldContent : newContent, readEncrypted(path()).value_or("unreadable"));
                 EXPECT_EQ(written ? 0u : 1u, storageFailures(log).size()) << ::testing::PrintToString(
                     storageFailures(log));
                 // Only a leftover whose own removal failed may stay.
@@ -197,7 +181,7 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfTheFirstWriteLeavesTheKeyAbsentOrW
             {
                 FaultInjectingFileSystem faulty;
                 faulty.failCall(number, fault);
-                written = write(target, content);
+                written = writeEncrypted(target, content);
                 fired = faulty.hasFired();
             }
             const bool hard = fired && (fault == Fault::Eio || fault == Fault::Enospc);
@@ -211,7 +195,7 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfTheFirstWriteLeavesTheKeyAbsentOrW
             EXPECT_EQ(written ? 0u : 1u, storageFailures(log).size()) << ::testing::PrintToString(
                 storageFailures(log));
             if (written) {
-                EXPECT_EQ(content, readBack(target).value_or("unreadable"));
+                EXPECT_EQ(content, readEncrypted(target).value_or("unreadable"));
             }
             std::optional<std::string> keyBytes;
             if (std::filesystem::exists(keyFile)) {
@@ -227,8 +211,8 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfTheFirstWriteLeavesTheKeyAbsentOrW
             EXPECT_EQ(removalFailed ? 1u : 0u, temporariesIn(local).size());
             EXPECT_EQ(std::vector<std::string>(), temporariesIn(configDir));
             // The next write succeeds, under the key that was left.
-            ASSERT_TRUE(write(target, content + "again"));
-            EXPECT_EQ(content + "again", readBack(target));
+            ASSERT_TRUE(writeEncrypted(target, content + "again"));
+            EXPECT_EQ(content + "again", readEncrypted(target));
             if (keyBytes) {
                 EXPECT_EQ(*keyBytes, nuvrixtest::readFileBytes(keyFile));
             }

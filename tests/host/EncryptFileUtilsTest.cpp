@@ -17,18 +17,11 @@
 
 #include "HostTest.h"
 #include "logging/LogCapture.h"
-#include "zvf/SecureStringReader.h"
 
 using zvf::SecureString;
 using zvf::storage::EncryptFileUtils;
 
 namespace {
-
-std::string plainOf(const SecureString& value) {
-    zvf::SecureStringReader reader;
-    value.getUnsecureString(reader);
-    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
-}
 
 mode_t modeOf(const std::string& path) {
     struct stat info;
@@ -61,16 +54,12 @@ protected:
     std::string path() const { return configDir + "/nuvrixLocalConfig.dat"; }
 
     static bool write(const std::string& file, const std::string& plain) {
-        return EncryptFileUtils::writeDataToFile(file, SecureString(plain), kConfiguration);
+        return nuvrixtest::writeEncrypted(file, plain);
     }
     // The plain text read back, or nothing when the read fails.
     std::optional<std::string> readBack(FileCategoryType::FileCategory category = kConfiguration,
                                         const std::string& file = "") const {
-        SecureString data;
-        if (!EncryptFileUtils::readDataFromFile(file.empty() ? path() : file, data, category)) {
-            return std::nullopt;
-        }
-        return plainOf(data);
+        return nuvrixtest::readEncrypted(file.empty() ? path() : file, category);
     }
     // Writes a small file and returns its bytes.
     std::string writeSmallFile() {

@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "zvf/SecureString.h"
+#include "zvf/SecureStringReader.h"
+#include "zvf/storage/EncryptFileUtils.h"
+
 namespace nuvrixtest {
 
 TempDir::TempDir() {
@@ -35,6 +39,24 @@ std::string readFileBytes(const std::string& path) {
 void writeFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string plainOf(const zvf::SecureString& value) {
+    zvf::SecureStringReader reader;
+    value.getUnsecureString(reader);
+    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
+}
+
+bool writeEncrypted(const std::string& path, const std::string& text, FileCategoryType::FileCategory category) {
+    return zvf::storage::EncryptFileUtils::writeDataToFile(path, zvf::SecureString(text), category);
+}
+
+std::optional<std::string> readEncrypted(const std::string& path, FileCategoryType::FileCategory category) {
+    zvf::SecureString data;
+    if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, category)) {
+        return std::nullopt;
+    }
+    return plainOf(data);
 }
 
 }  // namespace nuvrixtest

@@ -1,7 +1,14 @@
 #ifndef TESTS_SUPPORT_TEMPDIR_H
 #define TESTS_SUPPORT_TEMPDIR_H
 
+#include <optional>
 #include <string>
+
+#include "zvf/storage/FileCategoryType.h"
+
+namespace zvf {
+class SecureString;
+}
 
 namespace nuvrixtest {
 
@@ -25,6 +32,15 @@ private:
 // Whole-file helpers for tests.
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
+
+// The plain text of a secret.
+std::string plainOf(const zvf::SecureString& value);
+// A file of the host's encrypted storage, written with text or read back as
+// text (nothing when it does not read under that category).
+bool writeEncrypted(const std::string& path, const std::string& text,
+                    FileCategoryType::FileCategory category = FileCategoryType::Configuration);
+std::optional<std::string> readEncrypted(const std::string& path,
+                                         FileCategoryType::FileCategory category = FileCategoryType::Configuration);
 
 }  // namespace nuvrixtest
 

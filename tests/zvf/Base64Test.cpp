@@ -10,11 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "zvf/SecureStringReader.h"
+#include "TempDir.h"
 
 namespace zvftest {
 namespace {
 
+using nuvrixtest::plainOf;
 using Bytes = std::vector<unsigned char>;
 using FamilyEncoder = std::string (*)(const unsigned char*, uint32_t, bool);
 using FamilyDecoder = int (*)(const std::string&, Bytes&);
@@ -33,12 +34,6 @@ Decoded decode(FamilyDecoder decoder, const std::string& text, const std::string
     Bytes out(prior.begin(), prior.end());
     const int result = decoder(text, out);
     return {result, std::string(out.begin(), out.end())};
-}
-
-std::string plainOf(const zvf::SecureString& value) {
-    zvf::SecureStringReader reader;
-    value.getUnsecureString(reader);
-    return std::string(reader.c_str(), static_cast<size_t>(reader.getBufSize()));
 }
 
 struct Vector {

@@ -12,20 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "zvf/Base64.h"
 #include "zvf/SecureStringReader.h"
 
 namespace zvftest {
 namespace {
 
+using nuvrixtest::plainOf;
 using zvf::SecureString;
 using Bytes = std::vector<unsigned char>;
-
-std::string plainOf(const SecureString& value) {
-    zvf::SecureStringReader reader;
-    value.getUnsecureString(reader);
-    return std::string(reader.c_str(), static_cast<size_t>(reader.getBufSize()));
-}
 
 // Reads `value` into a reader that holds "keep" and describes the reader
 // afterwards as "<text up to its NUL>:<size>".

@@ -9,9 +9,7 @@
 
 #include "ConfigValue.h"
 #include "PluginTest.h"
-#include "zvf/SecureString.h"
 #include "zvf/common/FipsUtils.h"
-#include "zvf/storage/EncryptFileUtils.h"
 
 namespace nuvrixtest {
 namespace {
@@ -34,12 +32,8 @@ protected:
 
 TEST_F(ConfigAdapterDumpTest, LogDumpMasksSecretsAndTheReportLeavesThemOut) {
     writeDefaults({{"UiTheme", "light"}});
-    ASSERT_TRUE(zvf::storage::EncryptFileUtils::writeDataToFile(
-        configDir + "/home-uds-info.dat", zvf::SecureString("<?xml version=\"1.0\"?>\n<uds>home</uds>"),
-        FileCategoryType::Configuration));
-    ASSERT_TRUE(zvf::storage::EncryptFileUtils::writeDataToFile(
-        configDir + "/service-location.dat", zvf::SecureString("<location>edge</location>"),
-        FileCategoryType::Configuration));
+    ASSERT_TRUE(writeEncrypted(configDir + "/home-uds-info.dat", "<?xml version=\"1.0\"?>\n<uds>home</uds>"));
+    ASSERT_TRUE(writeEncrypted(configDir + "/service-location.dat", "<location>edge</location>"));
     inject();
     start();
     featureSet()->setConfig(L"connectionpassword", L"hunter2");

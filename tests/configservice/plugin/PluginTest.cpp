@@ -5,8 +5,6 @@
 
 #include "PTKCoreUtils/StringUtils.h"
 #include "unified/PluginLoader.h"
-#include "zvf/SecureString.h"
-#include "zvf/storage/EncryptFileUtils.h"
 
 namespace nuvrixtest {
 
@@ -132,9 +130,7 @@ void PluginTest::writeDefaults(const std::map<std::string, std::string>& values)
 }
 
 void PluginTest::writeUserSettings(const std::map<std::string, std::string>& values) {
-    ASSERT_TRUE(zvf::storage::EncryptFileUtils::writeDataToFile(configDir + "/nuvrixLocalConfig.dat",
-                                                                zvf::SecureString(userConfigDocument(values)),
-                                                                FileCategoryType::Configuration));
+    ASSERT_TRUE(writeEncrypted(configDir + "/nuvrixLocalConfig.dat", userConfigDocument(values)));
 }
 
 std::string PluginTest::cacheFile(const std::string& storeName) const {

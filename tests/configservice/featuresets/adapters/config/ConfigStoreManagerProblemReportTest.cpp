@@ -9,12 +9,11 @@
 
 #include "StoreManagerTest.h"
 #include "logging/ZVFLogger.h"
-#include "zvf/SecureString.h"
-#include "zvf/storage/EncryptFileUtils.h"
 
 namespace {
 
 using namespace storemanagertest;
+using nuvrixtest::writeEncrypted;
 
 const std::wstring kEnvelopeStart = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<AllConfigs>\n";
 const std::wstring kEnvelopeEnd = L"\n</AllConfigs>";
@@ -23,12 +22,6 @@ class ConfigStoreManagerProblemReportTest : public StoreManagerTest {
 protected:
     void add(const std::string& name, int priority, ZVFUnified::ConfigMap values) {
         addStore(name, priority, readOnlyStore(), std::move(values));
-    }
-
-    bool writeHostFile(const std::string& name, const std::string& text,
-                       FileCategoryType::FileCategory category = FileCategoryType::Configuration) {
-        return zvf::storage::EncryptFileUtils::writeDataToFile(configDir + "/" + name, zvf::SecureString(text),
-                                                               category);
     }
 
     // The manager's "Failed to read config file" lines, with their levels.
@@ -56,9 +49,9 @@ TEST_F(ConfigStoreManagerProblemReportTest, DocumentListsStoreValuesWithoutSecre
     add("nuvrix-config-defaults.xml", 2147483647, {{L"DefaultOnly", L"1"}});
     manager->setKeySensitive(L"ConnectionPassword");
     manager->setKeySensitive(L"BDIConnectionPassword");
-    ASSERT_TRUE(writeHostFile("home-uds-info.dat", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<uds>home</uds>"));
-    ASSERT_TRUE(writeHostFile("service-location.dat", "<location>edge</location>"));
-    ASSERT_TRUE(writeHostFile("SSOAuthInfoStore.dat", "<sso a=\"1\"/>"));
+    ASSERT_TRUE(writeEncrypted(configDir + "/" + "home-uds-info.dat", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<uds>home</uds>"));
+    ASSERT_TRUE(writeEncrypted(configDir + "/" + "service-location.dat", "<location>edge</location>"));
+    ASSERT_TRUE(writeEncrypted(configDir + "/" + "SSOAuthInfoStore.dat", "<sso a=\"1\"/>"));
 
     std::wstring document = L"left over";
     manager->getAllConfigForPRT(document);
@@ -103,8 +96,8 @@ TEST_F(ConfigStoreManagerProblemReportTest, UnreadableFilesAreLoggedAndSkipped) 
     // Plain text, and a file stored under another category, are not
     // readable as configuration files.
     nuvrixtest::writeFileBytes(configDir + "/home-uds-info.dat", "<?xml version=\"1.0\"?><uds>plain</uds>");
-    ASSERT_TRUE(writeHostFile("service-location.dat", "<location>general</location>", FileCategoryType::General));
-    ASSERT_TRUE(writeHostFile("SSOAuthInfoStore.dat", "<?xml version=\"1.0\"?>\n<sso/>?>tail"));
+    ASSERT_TRUE(writeEncrypted(configDir + "/" + "service-location.dat", "<location>general</location>", FileCategoryType::General));
+    ASSERT_TRUE(writeEncrypted(configDir + "/" + "SSOAuthInfoStore.dat", "<?xml version=\"1.0\"?>\n<sso/>?>tail"));
     LogCapture capture;
 
     std::wstring part;

@@ -18,11 +18,8 @@
 #include "logging/LogCapture.h"
 #include "logging/ZVFLogger.h"
 #include "zvf/SecureString.h"
-#include "zvf/SecureStringReader.h"
-#include "zvf/storage/EncryptFileUtils.h"
 
 using ZVFUnified::LocalFileConfigStore;
-using zvf::storage::EncryptFileUtils;
 using storemanagertest::contentOf;
 using storemanagertest::valueOf;
 
@@ -31,32 +28,13 @@ namespace {
 const char* const MAIN = "nuvrixLocalConfig.dat";
 const char* const BACKUP = "nuvrixLocalConfig_backup.dat";
 
-class LogLevelScope {
-public:
-    explicit LogLevelScope(int level) : previous(ZVFLogger_getLevel()) { ZVFLogger_setLevel(level); }
-    ~LogLevelScope() { ZVFLogger_setLevel(previous); }
-
-private:
-    int previous;
-};
-
-std::string plainText(const zvf::SecureString& data) {
-    zvf::SecureStringReader reader;
-    data.getUnsecureString(reader);
-    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
-}
-
 // The decrypted content of an encrypted file, or "<unreadable>".
 std::string decryptFile(const std::string& path) {
-    zvf::SecureString data;
-    if (!EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
-        return "<unreadable>";
-    }
-    return plainText(data);
+    return nuvrixtest::readEncrypted(path).value_or("<unreadable>");
 }
 
 void writeEncrypted(const std::string& path, const std::string& text) {
-    ASSERT_TRUE(EncryptFileUtils::writeDataToFile(path, zvf::SecureString(text), FileCategoryType::Configuration));
+    ASSERT_TRUE(nuvrixtest::writeEncrypted(path, text));
 }
 
 std::string userConfig(const std::string& entries) {
@@ -108,7 +86,7 @@ TEST_F(LocalFileConfigStoreTest, DataStringIsTheUserConfigDocument) {
     store->getDataString(data);
     EXPECT_EQ(userConfig(" <userConfig name=\"a\" value=\"x&quot;&lt;\"/>\n"
                          " <userConfig name=\"B\" value=\"2\"/>\n"),
-              plainText(data));
+              nuvrixtest::plainOf(data));
 }
 
 TEST_F(LocalFileConfigStoreTest, CharactersXmlCannotCarryAreEscapedAndComeBackWholeBesideTheOtherEntries) {
@@ -129,7 +107,7 @@ TEST_F(LocalFileConfigStoreTest, CharactersXmlCannotCarryAreEscapedAndComeBackWh
     zvf::SecureString data;
     one->getDataString(data);
     EXPECT_EQ(userConfig(" <userConfig name=\"k\\u0001\" value=\"a\\\\b\\u0000\" escaped=\"true\"/>\n"),
-              plainText(data));
+              nuvrixtest::plainOf(data));
 }
 
 TEST_F(LocalFileConfigStoreTest, EntriesTheFileCouldNotGiveBackAreRefusedAtTheWrite) {
@@ -174,7 +152,7 @@ TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNev
     store->storeValue(L"Lost", L"2");
     zvf::SecureString data("unchanged");
     store->getDataString(data);
-    EXPECT_EQ("unchanged", plainText(data));
+    EXPECT_EQ("unchanged", nuvrixtest::plainOf(data));
     store->persistValues();
     store->backupConfigFile();
     EXPECT_EQ(userConfigOf("Kept", "1"), decryptFile(mainPath()));
@@ -185,7 +163,7 @@ TEST_F(LocalFileConfigStoreTest, ReadOnlyOrDestroyedStoresSerialiseNothingAndNev
     EXPECT_TRUE(defaults->isLocal());
     defaults->storeValue(L"Other", L"x");
     defaults->getDataString(data);
-    EXPECT_EQ("unchanged", plainText(data));
+    EXPECT_EQ("unchanged", nuvrixtest::plainOf(data));
     defaults->persistValues();
     EXPECT_EQ("<Nuvrix><userConfig name=\"d\" value=\"1\"/></Nuvrix>",
               nuvrixtest::readFileBytes(resourcesDir + "/nuvrix-config-defaults.xml"));
@@ -226,7 +204,7 @@ TEST_F(LocalFileConfigStoreTest, OldVoicemailKeyIsRenamedExceptWhenTheDefaultsFi
 }
 
 TEST_F(LocalFileConfigStoreTest, PersistingUnchangedValuesWritesOnce) {
-    LogLevelScope debug(5);
+    nuvrixtest::LogLevelScope debug(5);
     LogCapture log;
     auto store = userStore();
     store->storeValue(L"A", L"1");

@@ -5,8 +5,7 @@
 #include <string>
 
 #include "PTKCoreUtils/StringUtils.h"
-#include "zvf/SecureString.h"
-#include "zvf/SecureStringReader.h"
+#include "TempDir.h"
 #include "zvf/StringEncryptionFacility.h"
 
 using ZVFUnified::ConfigMap;
@@ -15,10 +14,7 @@ using ZVFUnified::SensitiveKeySecuringUtility;
 namespace {
 
 std::string decrypt(const std::wstring& secured) {
-    zvf::SecureString value = zvf::StringEncryptionFacility::decodeEncryptedString(PTKCoreUtils::toString(secured));
-    zvf::SecureStringReader reader;
-    value.getUnsecureString(reader);
-    return std::string(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
+    return nuvrixtest::plainOf(zvf::StringEncryptionFacility::decodeEncryptedString(PTKCoreUtils::toString(secured)));
 }
 
 TEST(SensitiveKeySecuringUtilityTest, PasswordValuesBecomeEncryptedBase64AndOtherValuesStay) {

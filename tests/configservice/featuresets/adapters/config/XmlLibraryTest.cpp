@@ -15,8 +15,6 @@
 #include "TempDir.h"
 #include "XmlConfigParser.h"
 #include "logging/LogCapture.h"
-#include "zvf/SecureString.h"
-#include "zvf/storage/EncryptFileUtils.h"
 
 using ZVFUnified::ConfigKeySet;
 using ZVFUnified::ConfigMap;
@@ -63,8 +61,7 @@ protected:
 
     bool readEncrypted(const std::string& xml) {
         const std::string path = configDir + "/Cache/cachedHostile.dat";
-        EXPECT_TRUE(zvf::storage::EncryptFileUtils::writeDataToFile(path, zvf::SecureString(xml),
-                                                                    FileCategoryType::Configuration));
+        EXPECT_TRUE(nuvrixtest::writeEncrypted(path, xml));
         return XmlConfigParser::readFromEncryptedFile(path, values, sensitive);
     }
 
