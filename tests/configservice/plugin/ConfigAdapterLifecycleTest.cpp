@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "ConfigValue.h"
 #include "PTKCoreUtils/FunctionTask.h"
 #include "PluginTest.h"
 #include "ZVFSystemMonitor/SystemMonitorFactory.h"
@@ -168,6 +169,34 @@ TEST_F(ConfigAdapterLifecycleTest, StopWaitingForTheServicesThreadCannotDeadlock
     // The deferred work ran after the stop: the reset rebuilt the user store.
     EXPECT_TRUE(capture->contains("ConfigAdapter reset.", 4));
     EXPECT_TRUE(featureSet()->getConfigStoreByName("LocalFileConfigStore"));
+}
+
+// A write made on the services thread is reported there at once; a report
+// raised earlier on another thread and still queued must reach the value
+// object first, or the older value would win.
+TEST_F(ConfigAdapterLifecycleTest, AWriteOnTheServicesThreadLandsAfterOlderReportsStillQueued) {
+    inject();
+    start();
+    drainQueues();
+    std::shared_ptr<ZVFUnified::ConfigValue> object;
+    withService([&](ZVFUnified::ConfigService& configService) { object = configService.getConfig(L"OrderedKey"); });
+    std::shared_ptr<ZVFUnified::ConfigService> configService = service();
+    std::promise<void> firstWritten;
+    std::shared_future<void> written = firstWritten.get_future().share();
+    factory->getServicesDispatcher()->enqueue(std::make_shared<PTKCoreUtils::FunctionTask>(
+                                                  [configService, written] {
+                                                      written.wait();
+                                                      configService->setConfig(L"OrderedKey", L"second");
+                                                  },
+                                                  "test later write"),
+                                              false, true);
+    featureSet()->setConfig(L"OrderedKey", L"first");  // its report queues behind the task above
+    firstWritten.set_value();
+    drainQueues();
+    onServicesThread([&] {
+        EXPECT_EQ(L"second", valueOf(L"OrderedKey"));
+        EXPECT_EQ(L"second", object->getValue());
+    });
 }
 
 TEST_F(ConfigAdapterLifecycleTest, ServiceEventsReachTheSystemServiceOnceFromAnyThread) {

@@ -9,25 +9,24 @@
 
 namespace ZVFUnified {
 
-// Delivers one batch on the services thread; from its first instruction no
-// report joins the batch any more.
+// Delivers the queue on the services thread.
 class ServiceReportQueue::DeliveryTask : public zvf::Task {
 public:
-    DeliveryTask(std::shared_ptr<ServiceReportQueue> owner, std::shared_ptr<Batch> batch, std::string taskName)
-        : owner(std::move(owner)), batch(std::move(batch)), taskName(std::move(taskName)) {}
+    DeliveryTask(std::shared_ptr<ServiceReportQueue> owner, std::string taskName)
+        : owner(std::move(owner)), taskName(std::move(taskName)) {}
 
     // zvf::Task:
     void execute() override {
-        owner->close(batch);
-        for (Report& report : *batch) {
-            owner->deliver(report);
+        {
+            std::lock_guard<std::mutex> guard(owner->lock);
+            owner->taskQueued = false;
         }
+        owner->deliverQueued();
     }
     std::string name() const override { return taskName; }
 
 private:
     std::shared_ptr<ServiceReportQueue> owner;
-    std::shared_ptr<Batch> batch;
     std::string taskName;
 };
 
@@ -51,32 +50,51 @@ void ServiceReportQueue::sensitiveKeyAddedOrUpdated(std::wstring key) {
 }
 
 void ServiceReportQueue::add(Report report) {
-    if (!dispatcher || dispatcher->checkForUpdateAccess()) {
+    if (!dispatcher) {
         deliver(report);
         return;
     }
+    const bool onServicesThread = dispatcher->checkForUpdateAccess();
     std::shared_ptr<DeliveryTask> task;
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (open) {
-            open->push_back(std::move(report));
-            return;
+        if (onServicesThread || taskQueued) {
+            queued.push_back(std::move(report));
+        } else {
+            taskQueued = true;
+            task = std::make_shared<DeliveryTask>(shared_from_this(), taskNameOf(report));
+            queued.push_back(std::move(report));
         }
-        open = std::make_shared<Batch>();
-        open->reserve(64);
-        std::string name = taskNameOf(report);
-        open->push_back(std::move(report));
-        task = std::make_shared<DeliveryTask>(shared_from_this(), open, std::move(name));
     }
-    // Outside the lock: no other batch can open before this one's task has
-    // started, so tasks are queued in the order of their batches.
-    dispatcher->enqueue(task, false, true);
+    if (onServicesThread) {
+        deliverQueued();
+    } else if (task) {
+        dispatcher->enqueue(task, false, true);
+    }
 }
 
-void ServiceReportQueue::close(const std::shared_ptr<Batch>& batch) {
-    std::lock_guard<std::mutex> guard(lock);
-    if (open == batch) {
-        open.reset();
+void ServiceReportQueue::deliverQueued() {
+    if (delivering) {
+        return;  // the delivery further up this thread's stack takes it
+    }
+    delivering = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{delivering};
+    std::vector<Report> taken;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (queued.empty()) {
+                break;
+            }
+            taken.swap(queued);
+        }
+        for (Report& report : taken) {
+            deliver(report);
+        }
+        taken.clear();
     }
 }
 

@@ -13,16 +13,22 @@ class ServicesDispatcher;
 
 // Carries the store manager's reports (changed keys, requests to fire,
 // sensitive keys) to the service, whose state lives on the host's services
-// thread. On that thread a report is delivered at once. Elsewhere it joins
-// the batch whose delivery task is queued on the services dispatcher and has
-// not started yet, or opens a new batch with a task of its own, named after
-// its first report ("ConfigServiceImpl::OnConfigChanged", ...). The reports
-// of a store of thousands of keys so cost one queued task, not thousands,
-// and every report still reaches the service in the order it was raised,
-// with its texts as they were then.
+// thread. Every report joins one queue in the order it was raised (the
+// manager raises them under its store-list lock); the queue is delivered on
+// the services thread, oldest first. A report raised on the services thread
+// is delivered before its caller returns, after every older report raised
+// elsewhere, so that a later value never loses to an earlier one. Elsewhere
+// a report queues a delivery task on the services dispatcher unless one is
+// already queued and has not started; the task is named after that report
+// ("ConfigServiceImpl::OnConfigChanged", ...). The reports of a store of
+// thousands of keys so cost one queued task, not thousands, with their texts
+// as they were when raised.
 //
-// Thread-safe; the lock guards only the open batch and is never held while
-// the service is called. Held by shared pointer: queued tasks keep it alive.
+// Thread-safe; the lock guards only the queue and is never held while the
+// service is called. A report raised while the queue is being delivered
+// (by the service's own observers) is delivered by that same delivery,
+// after the reports before it. Held by shared pointer: queued tasks keep it
+// alive.
 class ServiceReportQueue : public std::enable_shared_from_this<ServiceReportQueue> {
 public:
     ServiceReportQueue(std::shared_ptr<ConfigServiceImpl> service, std::shared_ptr<ServicesDispatcher> dispatcher);
@@ -50,21 +56,23 @@ private:
         bool isDefined;
         bool silent;
     };
-    using Batch = std::vector<Report>;
     class DeliveryTask;
 
-    // Delivers at once on the services thread, otherwise batches.
+    // Queues report; on the services thread, delivers the queue at once.
     void add(Report report);
+    // On the services thread: delivers every queued report, oldest first,
+    // unless a delivery further up this thread's stack is doing so.
+    void deliverQueued();
     void deliver(Report& report);
-    // Closes batch to further reports (its task starts delivering it).
-    void close(const std::shared_ptr<Batch>& batch);
     // The name of the task that would carry report alone.
     static std::string taskNameOf(const Report& report);
 
     std::shared_ptr<ConfigServiceImpl> service;
     std::shared_ptr<ServicesDispatcher> dispatcher;  // null: every report is delivered at once
-    std::mutex lock;                                 // guards open
-    std::shared_ptr<Batch> open;                     // the batch reports still join, if any
+    std::mutex lock;                                 // guards queued and taskQueued
+    std::vector<Report> queued;                      // raised, not yet delivered, oldest first
+    bool taskQueued = false;                         // a delivery task is queued and has not started
+    bool delivering = false;                         // services thread only: deliverQueued is running
 };
 
 }  // namespace ZVFUnified
