@@ -95,15 +95,22 @@ protected:
     std::unique_ptr<ConfigFileCacheTimer> timer;
 };
 
-TEST_F(ConfigFileCacheTimerTest, CallbackRunsOnceOnTaskThreadAndTimerIsForgotten) {
-    timer->scheduleTimer(callBack("cachedA.dat", "first"), 0);
+// Durations are truncated to whole seconds; each callback runs once on the
+// task thread and its timer is forgotten.
+TEST_F(ConfigFileCacheTimerTest, CallbackRunsOnceOnTaskThreadAfterWholeSecondsAndTimerIsForgotten) {
+    timer->scheduleTimer(callBack("subSecond.dat"), 999);
+    timer->scheduleTimer(callBack("almostTwo.dat"), 1999);
     advance(0);
+    EXPECT_EQ(Names{"subSecond.dat"}, firings.names());
+    EXPECT_EQ(1, timer->getCount());
+    advance(1000);
+    EXPECT_EQ((Names{"subSecond.dat", "almostTwo.dat"}), firings.names());
     EXPECT_EQ(0, timer->getCount());
 
     // The name is free again once the timer has called back.
-    timer->scheduleTimer(callBack("cachedA.dat", "second"), 0);
+    timer->scheduleTimer(callBack("subSecond.dat", "again"), 0);
     advance(3600 * 1000L);
-    EXPECT_EQ((Names{"first", "second"}), firings.names());
+    EXPECT_EQ((Names{"subSecond.dat", "almostTwo.dat", "again"}), firings.names());
     EXPECT_EQ(0, timer->getCount());
 }
 
@@ -148,15 +155,6 @@ TEST_F(ConfigFileCacheTimerTest, ClearTimersAfterExpiryBeforeQueuedTaskRunsSuppr
     timer->scheduleTimer(callBack("cachedA.dat", "again"), 0);
     advance(0);
     EXPECT_EQ(Names{"again"}, firings.names());
-}
-
-TEST_F(ConfigFileCacheTimerTest, DurationsAreTruncatedToWholeSeconds) {
-    timer->scheduleTimer(callBack("subSecond.dat"), 999);
-    timer->scheduleTimer(callBack("almostTwo.dat"), 1999);
-    advance(0);
-    EXPECT_EQ(Names{"subSecond.dat"}, firings.names());
-    advance(1000);
-    EXPECT_EQ((Names{"subSecond.dat", "almostTwo.dat"}), firings.names());
 }
 
 TEST_F(ConfigFileCacheTimerTest, TimerReleasedByItsOwnerIsNotCalled) {

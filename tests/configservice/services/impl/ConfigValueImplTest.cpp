@@ -120,6 +120,12 @@ TEST_F(ConfigValueImplTest, TwoSilentUpdatesThenOneFireFireEachChangedPropertyOn
 
         value->fireRequired();
         value->fireRequired();  // the flags were cleared by the first
+
+        // initialize clears pending flags without firing.
+        value->silentUpdate(L"pending", L"off", true, true, L"User", L"Admin");
+        value->initialize(L"Feature", L"fresh", L"", false, true, L"S", L"");
+        EXPECT_EQ(L"fresh", value->getValue());
+        value->fireRequired();
     });
     EXPECT_EQ((Events{"fn:Value", "obs:Value", "fn:isDefined", "obs:isDefined"}), *log);
 }
@@ -146,18 +152,8 @@ TEST_F(ConfigValueImplTest, ChangeReportedWhileItsPropertyFiresIsClearedWithThat
     EXPECT_EQ((Events{"fn:Value", "obs:Value", "obs:OriginalValue", "--"}), *log);
 }
 
-TEST_F(ConfigValueImplTest, InitializeClearsPendingFlagsWithoutFiring) {
-    onServicesThread([this]() {
-        makeObservedValue();
-        value->silentUpdate(L"pending", L"off", true, true, L"User", L"Admin");
-        value->initialize(L"Feature", L"fresh", L"", false, true, L"S", L"");
-        EXPECT_EQ(L"fresh", value->getValue());
-        value->fireRequired();
-    });
-    EXPECT_TRUE(log->empty());
-}
-
-TEST_F(ConfigValueImplTest, ValueIsLocalWhenTextsOrStoresDiffer) {
+// isValueLocal compares texts and store names with letter case; equals ignores it.
+TEST_F(ConfigValueImplTest, ValueIsLocalWhenTextsOrStoresDifferAndEqualsIgnoresLetterCase) {
     onServicesThread([this]() {
         auto local = [this](const wchar_t* value, const wchar_t* original, const wchar_t* store,
                             const wchar_t* originalStore) {
@@ -169,11 +165,7 @@ TEST_F(ConfigValueImplTest, ValueIsLocalWhenTextsOrStoresDiffer) {
         EXPECT_TRUE(local(L"x", L"x", L"admin", L"Admin"));   // store differing in letter case only
         EXPECT_TRUE(local(L"x", L"y", L"Admin", L"Admin"));   // other text
         EXPECT_FALSE(ConfigValueImpl(factory, L"K").isValueLocal());  // undefined
-    });
-}
 
-TEST_F(ConfigValueImplTest, EqualsIgnoresLetterCase) {
-    onServicesThread([this]() {
         ConfigValueImpl flag(factory, L"K", L"true", L"", false, L"User", L"");
         EXPECT_TRUE(flag.equals(L"TRUE"));
         EXPECT_TRUE(flag.equals(L"true"));

@@ -223,19 +223,14 @@ TYPED_TEST(ConfigBaseImplTest, FireSkipsOtherObserverTypesAndAnInfoChangeFiresTh
     EXPECT_EQ(expected, *this->log);
 }
 
-TYPED_TEST(ConfigBaseImplTest, NotifiersObjectAndItsNotifiersAreCreatedOnceAndSharedByEveryAccessor) {
+// That the object's own accessor and each notifier are made once is seen by
+// the functions connected above; here the accessors of the bases.
+TYPED_TEST(ConfigBaseImplTest, NotifiersObjectIsSharedByEveryAccessor) {
     this->onServicesThread([this]() {
-        auto first = TypeParam::notifiersOf(*this->object);
-        auto second = TypeParam::notifiersOf(*this->object);
-        ASSERT_NE(nullptr, first);
-        EXPECT_EQ(first, second);
+        auto notifiers = TypeParam::notifiersOf(*this->object);
+        ASSERT_NE(nullptr, notifiers);
         for (void* other : TypeParam::otherAccessors(*this->object)) {
-            EXPECT_EQ(dynamic_cast<void*>(first.get()), other);
-        }
-        const auto properties = TypeParam::properties();
-        EXPECT_EQ(((*first).*properties.front().notifier)(), ((*second).*properties.front().notifier)());
-        if (properties.size() > 1) {
-            EXPECT_NE(((*first).*properties[0].notifier)(), ((*first).*properties[1].notifier)());
+            EXPECT_EQ(dynamic_cast<void*>(notifiers.get()), other);
         }
     });
 }
