@@ -27,6 +27,7 @@ protected:
     std::string path = temp.file("bootstrap.txt");
 };
 
+// In FIPS mode the peer-to-peer key reads false.
 TEST_F(BootstrapConfigStoreTest, ReadsKeyValueLinesSkippingCommentsAndBlankLines) {
     BootstrapConfigStore store = storeOver(
         "# first comment\n"
@@ -39,8 +40,10 @@ TEST_F(BootstrapConfigStoreTest, ReadsKeyValueLinesSkippingCommentsAndBlankLines
         "   \n"
         "Dup: 1\n"
         "DUP: 2\n"
+        "Telephony_P2P_Enabled: true\n"
         "  Spaced Key  :   v  ");
-    EXPECT_EQ((std::vector<std::wstring>{L"Dup", L"NoColon", L"ServicesDomain", L"Spaced Key", L"Url", L"Windows"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"Dup", L"NoColon", L"ServicesDomain", L"Spaced Key", L"Telephony_P2P_Enabled",
+                                         L"Url", L"Windows"}),
               store.getKeys());
     EXPECT_EQ(L"a.b", valueOf(store, L"servicesdomain"));
     EXPECT_EQ(L"x:y:z", valueOf(store, L"URL"));
@@ -49,6 +52,10 @@ TEST_F(BootstrapConfigStoreTest, ReadsKeyValueLinesSkippingCommentsAndBlankLines
     EXPECT_EQ(L"2", valueOf(store, L"dup"));
     EXPECT_EQ(L"v", valueOf(store, L"spaced key"));
     EXPECT_EQ(L"<missing:>", valueOf(store, L"# first comment"));
+    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
+    const std::wstring p2p = valueOf(store, L"telephony_p2p_enabled");
+    zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
+    EXPECT_EQ(L"false", p2p);
 }
 
 TEST_F(BootstrapConfigStoreTest, MissingFileLeavesTheStoreEmptyAndIsLogged) {
@@ -67,14 +74,6 @@ TEST_F(BootstrapConfigStoreTest, WritesAndRemovalsAreRefusedAndChangeNothing) {
     EXPECT_FALSE(store.removeValue(L"Key"));
     store.removeAllValues();
     EXPECT_EQ(L"Key=v", contentOf(store));
-}
-
-TEST_F(BootstrapConfigStoreTest, PeerToPeerCallsReadFalseInFipsMode) {
-    BootstrapConfigStore store = storeOver("Telephony_P2P_Enabled: true\n");
-    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    const std::wstring value = valueOf(store, L"telephony_p2p_enabled");
-    zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
-    EXPECT_EQ(L"false", value);
 }
 
 }  // namespace

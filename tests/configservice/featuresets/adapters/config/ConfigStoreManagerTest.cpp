@@ -81,25 +81,18 @@ protected:
 
 // ---- Lookup ----------------------------------------------------------------
 
-TEST_F(ConfigStoreManagerTest, LowerPriorityNumberAnswersFirstWhateverTheOrderOfAdding) {
+// Lower priority numbers answer first whatever the order of adding; skipLocal
+// consults read-only stores only; a store filter only the named store.
+TEST_F(ConfigStoreManagerTest, LookupWalksStoresByPriorityHonouringSkipLocalAndStoreFilter) {
     addStore("Admin", 500, readOnlyStore(), {{L"A", L"admin"}, {L"OnlyAdmin", L"x"}});
-    addStore("User", 20, writableStore(), {{L"A", L"user"}});
-    EXPECT_EQ(hit(L"user", L"User"), ask(L"A"));
+    addStore("LocalFileConfigStore", 20, writableStore(), {{L"A", L"user"}, {L"UserOnly", L"u"}});
+    addStore("Second", 30, readOnlyStore(), {{L"K", L"second"}, {L"Other", L"o"}});
+    addStore("First", 10, readOnlyStore(), {{L"K", L"first"}});
+    EXPECT_EQ(hit(L"user", L"LocalFileConfigStore"), ask(L"A"));
     EXPECT_EQ(hit(L"x", L"Admin"), ask(L"onlyadmin"));
     EXPECT_EQ(kMiss, ask(L"Missing"));
-}
-
-TEST_F(ConfigStoreManagerTest, SkipLocalConsultsReadOnlyStoresOnly) {
-    addStore("LocalFileConfigStore", 20, writableStore(), {{L"UserOnly", L"u"}, {L"Both", L"user"}});
-    addStore("Admin", 500, readOnlyStore(), {{L"Both", L"admin"}});
     EXPECT_EQ(kMiss, ask(L"UserOnly", true));
-    EXPECT_EQ(hit(L"admin", L"Admin"), ask(L"Both", true));
-    EXPECT_EQ(hit(L"user", L"LocalFileConfigStore"), ask(L"Both", false));
-}
-
-TEST_F(ConfigStoreManagerTest, StoreFilterConsultsOnlyTheNamedStoreIgnoringCase) {
-    addStore("First", 10, readOnlyStore(), {{L"K", L"first"}});
-    addStore("Second", 20, readOnlyStore(), {{L"K", L"second"}, {L"Other", L"o"}});
+    EXPECT_EQ(hit(L"admin", L"Admin"), ask(L"A", true));
     EXPECT_EQ(hit(L"second", L"Second"), ask(L"K", false, "SECOND"));
     EXPECT_EQ(L"second", fromStore(L"K", "second"));
     EXPECT_EQ(L"<missing:>", fromStore(L"Other", "First"));

@@ -15,28 +15,23 @@ protected:
     void TearDown() override { zvf::common::FipsUtils::setFipsOverrideForTesting(-1); }
 };
 
-TEST_F(DisableP2PCallOnFipsTextTest, PeerToPeerKeyInAnyCaseReadsFalseInFipsMode) {
-    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    std::wstring value = L"true";
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(L"telephony_p2p_enabled", value);
-    EXPECT_EQ(L"false", value);
-
-    value.clear();
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(L"Telephony_P2P_Enabled", value);
-    EXPECT_EQ(L"false", value);
-}
-
-TEST_F(DisableP2PCallOnFipsTextTest, OtherKeysAndNonFipsModeAreLeftAlone) {
-    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    std::wstring value = L"true";
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(L"Telephony_P2P_Enabled_", value);
-    EXPECT_EQ(L"true", value);
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(L"Telephony_P2Q_Enabled", value);
-    EXPECT_EQ(L"true", value);
-
-    zvf::common::FipsUtils::setFipsOverrideForTesting(0);
-    DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(L"Telephony_P2P_Enabled", value);
-    EXPECT_EQ(L"true", value);
+// The peer-to-peer key in any letter case reads false in FIPS mode, whatever
+// it held; other keys, and every key outside FIPS mode, are left alone.
+TEST_F(DisableP2PCallOnFipsTextTest, PeerToPeerKeyInAnyCaseReadsFalseInFipsModeOnly) {
+    const struct {
+        int fips;
+        const wchar_t* key;
+        const wchar_t* before;
+        const wchar_t* after;
+    } cases[] = {{1, L"telephony_p2p_enabled", L"true", L"false"}, {1, L"Telephony_P2P_Enabled", L"", L"false"},
+                 {1, L"Telephony_P2P_Enabled_", L"true", L"true"}, {1, L"Telephony_P2Q_Enabled", L"true", L"true"},
+                 {0, L"Telephony_P2P_Enabled", L"true", L"true"}};
+    for (const auto& c : cases) {
+        zvf::common::FipsUtils::setFipsOverrideForTesting(c.fips);
+        std::wstring value = c.before;
+        DisableP2PCallOnFips::DisableP2PCallConfigValueOnFips(c.key, value);
+        EXPECT_EQ(c.after, value) << c.fips << " " << ::testing::PrintToString(std::wstring(c.key));
+    }
 }
 
 }  // namespace
