@@ -9,17 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "ConfigStoreManager.h"
-#include "HostTest.h"
-#include "InMemoryConfigStore.h"
 #include "StoreManagerTest.h"
 #include "XmlConfigParser.h"
 #include "XmlConfigStore.h"
 #include "zvf/SecureString.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
-using storemanagertest::contentOf;
-using storemanagertest::valueOf;
+using namespace storemanagertest;
 using ZVFUnified::CacheConfigStore;
 using ZVFUnified::ConfigKeySet;
 using ZVFUnified::ConfigMap;
@@ -28,10 +24,11 @@ using ZVFUnified::XmlConfigStore;
 
 namespace {
 
-class CacheConfigStoreTest : public nuvrixtest::HostTest {
+// Store-manager fixture for the lookups that fall through the cache.
+class CacheConfigStoreTest : public StoreManagerTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp();
+        StoreManagerTest::SetUp();
         path = configDir + "/Cache/cachedTFTPConfigStore.dat";
     }
 
@@ -68,18 +65,9 @@ TEST_F(CacheConfigStoreTest, CertificateValidationEnabledIsNeverServedAndLookups
     EXPECT_EQ(L"<missing:>", valueOf(*cache, L"certificatevalidationenabled"));
     EXPECT_EQ((std::vector<std::wstring>{L"CertificateValidationEnabled", L"Other"}), cache->getKeys());
 
-    ZVFUnified::ConfigStoreManager manager(factory);
-    manager.addStore(cache);
-    auto memory = std::make_shared<ZVFUnified::InMemoryConfigStore>("InMemoryConfigStore", 600);
-    memory->storeValue(L"CertificateValidationEnabled", L"true");
-    manager.addStore(memory);
-    std::wstring value;
-    std::wstring storeName;
-    bool viaAlias = false;
-    ASSERT_TRUE(manager.getValue(L"CertificateValidationEnabled", value, storeName, viaAlias, false, ""));
-    EXPECT_EQ(L"true", value);
-    EXPECT_EQ(L"InMemoryConfigStore", storeName);
-    drainQueues();
+    manager->addStore(cache);
+    addStore("InMemoryConfigStore", 600, writableStore(), {{L"CertificateValidationEnabled", L"true"}});
+    EXPECT_EQ(hit(L"true", L"InMemoryConfigStore"), ask(L"CertificateValidationEnabled"));
 }
 
 TEST_F(CacheConfigStoreTest, RemoveAllValuesKeepsTheValuesAndRemoveValueLeavesTheFile) {

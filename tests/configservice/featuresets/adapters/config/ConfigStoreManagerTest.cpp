@@ -70,6 +70,20 @@ protected:
         return manager->getValueFromStore(key, value, storeName) ? value : L"<missing:" + value + L">";
     }
 
+    // Runs call with the task dispatcher held and returns how many tasks it
+    // queued; they have run when this returns.
+    template <class Call>
+    std::size_t tasksQueuedBy(Call call) {
+        std::size_t queued = 0;
+        {
+            DispatcherGate gate(*dispatcher);
+            call();
+            queued = dispatcher->pendingCount();
+        }
+        dispatcher->waitUntilIdle();
+        return queued;
+    }
+
     static std::vector<int> persistCounts(std::initializer_list<std::shared_ptr<RecordingConfigStore>> stores) {
         std::vector<int> counts;
         for (const auto& store : stores) {
@@ -345,12 +359,7 @@ TEST_F(ConfigStoreManagerTest, WriteGoesToFirstWritableStorePastReadOnlyAndInMem
     auto second = addStore("Second", 30, writableStore());
     addStore("Admin", 500, readOnlyStore(), {{L"K", L"admin"}});
     observer.clear();
-    {
-        DispatcherGate gate(*dispatcher);
-        EXPECT_TRUE(manager->storeValue(L"K", L"user"));
-        EXPECT_EQ(1u, dispatcher->pendingCount());
-    }
-    dispatcher->waitUntilIdle();
+    EXPECT_EQ(1u, tasksQueuedBy([&] { EXPECT_TRUE(manager->storeValue(L"K", L"user")); }));
 
     EXPECT_EQ((Events{L"K=user", L"", L""}), (Events{contentOf(*user), contentOf(*inMemory), contentOf(*second)}));
     EXPECT_EQ((std::vector<int>{1, 0, 0}), persistCounts({user, inMemory, second}));
@@ -391,11 +400,7 @@ TEST_F(ConfigStoreManagerTest, InMemoryWriteGoesToInMemoryStoreWithoutPersisting
     auto inMemory = std::make_shared<InMemoryConfigStore>("InMemoryConfigStore", 600);
     manager->addStore(inMemory);
     observer.clear();
-    {
-        DispatcherGate gate(*dispatcher);
-        EXPECT_TRUE(manager->storeInMemoryValue(L"Session", L"s1"));
-        EXPECT_EQ(0u, dispatcher->pendingCount());
-    }
+    EXPECT_EQ(0u, tasksQueuedBy([&] { EXPECT_TRUE(manager->storeInMemoryValue(L"Session", L"s1")); }));
     EXPECT_EQ(L"s1", valueOf(*inMemory, L"session"));
     EXPECT_EQ(L"", contentOf(*user));
     EXPECT_EQ(Events{L"update Session=s1 orig= overridden=1 defined=1 store=InMemoryConfigStore origStore= silent=0"},
@@ -415,12 +420,9 @@ TEST_F(ConfigStoreManagerTest, BatchWriteGoesToEveryWritableStoreReportingAfterE
     observer.clear();
 
     LogCapture capture;
-    {
-        DispatcherGate gate(*dispatcher);
-        EXPECT_TRUE(manager->storeValue(std::map<std::wstring, std::wstring>{{L"X", L"1"}, {L"Y", L"2"}}));
-        EXPECT_EQ(2u, dispatcher->pendingCount());
-    }
-    dispatcher->waitUntilIdle();
+    EXPECT_EQ(2u, tasksQueuedBy([&] {
+                  EXPECT_TRUE(manager->storeValue(std::map<std::wstring, std::wstring>{{L"X", L"1"}, {L"Y", L"2"}}));
+              }));
 
     EXPECT_EQ((Events{L"X=1 Y=2", L""}), (Events{contentOf(*user), contentOf(*inMemory)}));
     EXPECT_EQ((std::vector<int>{1, 1, 0}), persistCounts({user, stubborn, inMemory}));
@@ -444,13 +446,8 @@ TEST_F(ConfigStoreManagerTest, EraseRemovesCurrentAndOldNamesFromEveryWritableSt
     auto inMemory = addStore("InMemoryConfigStore", 600, writableStore(), {{L"tftpprimaryserver", L"mem"}});
     auto admin = addStore("Admin", 500, readOnlyStore(), {{L"TFTPPrimaryServer", L"admin"}});
     observer.clear();
-    {
-        DispatcherGate gate(*dispatcher);
-        EXPECT_TRUE(manager->eraseKey(L"TFTPPrimaryServer"));
-        // One persist task per successful removal: two in the user store, one in memory.
-        EXPECT_EQ(3u, dispatcher->pendingCount());
-    }
-    dispatcher->waitUntilIdle();
+    // One persist task per successful removal: two in the user store, one in memory.
+    EXPECT_EQ(3u, tasksQueuedBy([&] { EXPECT_TRUE(manager->eraseKey(L"TFTPPrimaryServer")); }));
     EXPECT_EQ((std::vector<int>{2, 1, 0}), persistCounts({user, inMemory, admin}));
     EXPECT_EQ((Events{L"Other=o", L"", L"TFTPPrimaryServer=admin"}),
               (Events{contentOf(*user), contentOf(*inMemory), contentOf(*admin)}));
@@ -464,11 +461,7 @@ TEST_F(ConfigStoreManagerTest, EraseRemovesCurrentAndOldNamesFromEveryWritableSt
     EXPECT_EQ(L"Other=o", contentOf(*user));
 
     observer.clear();
-    {
-        DispatcherGate gate(*dispatcher);
-        EXPECT_FALSE(manager->eraseKey(L"Absent"));
-        EXPECT_EQ(0u, dispatcher->pendingCount());
-    }
+    EXPECT_EQ(0u, tasksQueuedBy([&] { EXPECT_FALSE(manager->eraseKey(L"Absent")); }));
     EXPECT_TRUE(observer.events().empty());
 }
 

@@ -88,15 +88,12 @@ TEST_F(ConfigStoreManagerUrlProvisioningTest, PermittedSettingsBecomeACachedStor
     zvf::SecureString data;
     EXPECT_TRUE(zvf::storage::EncryptFileUtils::readDataFromFile(cacheFile, data, FileCategoryType::General));
     CacheConfigStore restored("UrlProvisioningConfigStore", 499, cacheFile);
-    std::wstring value;
-    EXPECT_TRUE(restored.getValue(L"ServicesDomain", value));
-    EXPECT_EQ(L"a.b", value);
+    EXPECT_EQ(L"a.b", valueOf(restored, L"ServicesDomain"));
 
     // The user store persisted the marker on the task thread.
     drainQueues();
     LocalFileConfigStore reread("LocalFileConfigStore", 20, false);
-    EXPECT_TRUE(reread.getValue(L"AllowUrlProvisioning", value));
-    EXPECT_EQ(L"False", value);
+    EXPECT_EQ(L"False", valueOf(reread, L"AllowUrlProvisioning"));
 }
 
 TEST_F(ConfigStoreManagerUrlProvisioningTest, UnusableDataChangesNothing) {

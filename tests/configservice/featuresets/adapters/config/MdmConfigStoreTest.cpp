@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "MdmConfigRetriever.h"
+#include "StoreManagerTest.h"
 #include "logging/LogCapture.h"
 
 using ZVFUnified::ConfigMap;
 using ZVFUnified::MdmConfigRetriever;
 using ZVFUnified::MdmConfigStore;
+using storemanagertest::valueOf;
 
 namespace {
 
@@ -41,9 +43,7 @@ TEST(MdmConfigStoreTest, SettingsTextIsParsedAndValuesAreTrimmed) {
                          "</Nuvrix>");
     expectMdmIdentity(store);
     EXPECT_EQ((std::vector<std::wstring>{L"ip_mode", L"servicesdomain"}), store.getKeys());
-    std::wstring value;
-    EXPECT_TRUE(store.getValue(L"SERVICESDOMAIN", value));
-    EXPECT_EQ(L"a.b", value);
+    EXPECT_EQ(L"a.b", valueOf(store, L"SERVICESDOMAIN"));
     store.removeAllValues();
     EXPECT_EQ(2u, store.getKeys().size());
 }
@@ -54,18 +54,14 @@ TEST(MdmConfigStoreTest, SettingsTextThatDoesNotParseGivesAnEmptyStore) {
     expectMdmIdentity(store);
     EXPECT_TRUE(store.getKeys().empty());
     EXPECT_TRUE(log.contains("Error Invalid XML syntax detected - Unable to read xml configuration.", 2));
-    std::wstring value = L"unset";
-    EXPECT_FALSE(store.getValue(L"ServicesDomain", value));
-    EXPECT_EQ(L"", value);
+    EXPECT_EQ(L"<missing:>", valueOf(store, L"ServicesDomain"));
 }
 
 TEST(MdmConfigStoreTest, RetrieverIsAskedOnceAndAnEmptyRetrieverGivesAnEmptyStore) {
     auto retriever = std::make_shared<FixedRetriever>(ConfigMap{{L"Telephony_Enabled", L" true "}});
     MdmConfigStore store(retriever);
     expectMdmIdentity(store);
-    std::wstring value;
-    EXPECT_TRUE(store.getValue(L"telephony_enabled", value));
-    EXPECT_EQ(L"true", value);
+    EXPECT_EQ(L"true", valueOf(store, L"telephony_enabled"));
     EXPECT_EQ(1, retriever->calls);
 
     MdmConfigStore empty(std::shared_ptr<MdmConfigRetriever>{});

@@ -12,6 +12,7 @@
 
 #include "HostTest.h"
 #include "LocalFileConfigStore.h"
+#include "StoreManagerTest.h"
 #include "TempDir.h"
 #include "XmlConfigParser.h"
 #include "logging/LogCapture.h"
@@ -20,6 +21,7 @@ using ZVFUnified::ConfigKeySet;
 using ZVFUnified::ConfigMap;
 using ZVFUnified::LocalFileConfigStore;
 using ZVFUnified::XmlConfigParser;
+using storemanagertest::valueOf;
 
 namespace {
 
@@ -31,15 +33,20 @@ std::string bytes(const char (&literal)[N]) {
     return std::string(literal, N - 1);
 }
 
+std::string repeated(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
 // Ten levels of ten-fold entity expansion: 10^9 copies if expanded.
 std::string billionLaughs(const std::string& body) {
     std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol0 \"lol\">";
     for (int level = 1; level <= 9; ++level) {
-        xml += "<!ENTITY lol" + std::to_string(level) + " \"";
-        for (int i = 0; i < 10; ++i) {
-            xml += "&lol" + std::to_string(level - 1) + ";";
-        }
-        xml += "\">";
+        xml += "<!ENTITY lol" + std::to_string(level) + " \"" + repeated("&lol" + std::to_string(level - 1) + ";", 10) +
+               "\">";
     }
     return xml + "]>" + body;
 }
@@ -96,9 +103,7 @@ TEST_F(XmlLibraryTest, BillionLaughsIsRefusedInTextAndInAttributes) {
 TEST_F(XmlLibraryTest, EntityReferencesInUserConfigAttributesAreNotExpanded) {
     auto store = defaultsStoreOver(
         "<!DOCTYPE Nuvrix [<!ENTITY e \"expanded\">]><Nuvrix><userConfig name=\"k\" value=\"a&e;b\"/></Nuvrix>");
-    std::wstring value;
-    ASSERT_TRUE(store->getValue(L"k", value));
-    EXPECT_EQ(L"ab", value);
+    EXPECT_EQ(L"ab", valueOf(*store, L"k"));
 }
 
 TEST_F(XmlLibraryTest, ExternalEntitiesAndDtdsAreNeverLoaded) {
@@ -119,8 +124,7 @@ TEST_F(XmlLibraryTest, ExternalEntitiesAndDtdsAreNeverLoaded) {
     // In an attribute an external entity makes the document invalid.
     auto store = defaultsStoreOver("<!DOCTYPE Nuvrix [<!ENTITY xxe SYSTEM \"" + uri +
                                    "\">]><Nuvrix><userConfig name=\"k\" value=\"&xxe;\"/></Nuvrix>");
-    std::wstring value;
-    EXPECT_FALSE(store->getValue(L"k", value) && value.find(secret) != std::wstring::npos);
+    EXPECT_EQ(std::wstring::npos, valueOf(*store, L"k").find(secret));
 
     // Nothing from the network either.
     EXPECT_TRUE(XmlConfigParser::readFromMemory(
@@ -154,31 +158,16 @@ TEST_F(XmlLibraryTest, TenMegabyteAttributeIsRefusedByTheParser) {
 }
 
 TEST_F(XmlLibraryTest, DeeplyNestedElementsAreRefusedWhileModestNestingIsRead) {
-    std::string deep;
-    for (int i = 0; i < 100000; ++i) {
-        deep += "<a>";
-    }
-    for (int i = 0; i < 100000; ++i) {
-        deep += "</a>";
-    }
+    const std::string deep = repeated("<a>", 100000) + repeated("</a>", 100000);
     LogCapture log;
     EXPECT_FALSE(XmlConfigParser::readFromMemory(deep, values, sensitive));
     EXPECT_TRUE(log.contains("XML error: Excessive depth in document: 256", 3));
     EXPECT_FALSE(readEncrypted(deep));
     EXPECT_TRUE(defaultsStoreOver(deep)->getKeys().empty());
 
-    std::string nested = "<Nuvrix>";
-    for (int i = 0; i < 200; ++i) {
-        nested += "<n>";
-    }
-    nested += "<USERCONFIG NAME=\"Deep\" VALUE=\"v\"/>";
-    for (int i = 0; i < 200; ++i) {
-        nested += "</n>";
-    }
-    auto store = defaultsStoreOver(nested + "</Nuvrix>");
-    std::wstring value;
-    EXPECT_TRUE(store->getValue(L"deep", value));
-    EXPECT_EQ(L"v", value);
+    auto store = defaultsStoreOver("<Nuvrix>" + repeated("<n>", 200) + "<USERCONFIG NAME=\"Deep\" VALUE=\"v\"/>" +
+                                   repeated("</n>", 200) + "</Nuvrix>");
+    EXPECT_EQ(L"v", valueOf(*store, L"deep"));
 }
 
 // Shapes that libxml2 parses in time that grows faster than their size are
@@ -190,13 +179,6 @@ TEST_F(XmlLibraryTest, ShapesThatParseSlowlyAreRefusedBeforeParsingAndTheirLimit
             text += " " + prefix + std::to_string(i) + "=\"\"";
         }
         return text + "/>";
-    };
-    auto repeated = [](const std::string& piece, int count) {
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            text += piece;
-        }
-        return text;
     };
     const std::string refused = "XML document refused before parsing: ";
     const std::string tooManyAttributes = refused + "an element carries more than 256 attributes";
