@@ -35,33 +35,37 @@ protected:
     ConfigKeySet sensitive;
 };
 
-TEST_F(XmlConfigParserTest, FirstOccurrenceOfAKeyWinsAcrossGroupsAndKeysAreLowerCased) {
-    ASSERT_TRUE(read("<Any><A><Server>a</Server><SERVER>b</SERVER></A>"
-                     "<B><server>c</server><CamelKey>d</CamelKey></B></Any>"));
-    ASSERT_EQ(2u, values.size());
-    EXPECT_EQ(L"camelkey", values.begin()->first);
-    EXPECT_EQ(L"server", std::next(values.begin())->first);
-    EXPECT_EQ(L"a", values[L"SERVER"]);
-    EXPECT_EQ(L"d", values[L"camelkey"]);
-}
-
-TEST_F(XmlConfigParserTest, TextAndCdataPiecesAreJoinedThenTrimmed) {
-    ASSERT_TRUE(read("<r><g><k> \n a<![CDATA[ <b> ]]>c \t</k><e></e><blank>   </blank></g></r>"));
-    EXPECT_EQ(L"a <b> c", values[L"k"]);
-    EXPECT_EQ(L"", values[L"e"]);
-    EXPECT_EQ(L"", values[L"blank"]);
-    EXPECT_EQ(3u, values.size());
-}
-
-TEST_F(XmlConfigParserTest, NonAsciiNamesAndValuesAreDecodedFromUtf8) {
-    ASSERT_TRUE(read("<r><g><Gr\xc3\xbc\xc3\x9f" "E>W\xc3\xa9rt \xe2\x82\xac</Gr\xc3\xbc\xc3\x9f" "E></g></r>"));
-    EXPECT_EQ((ConfigMap{{L"gr\u00fc\u00dfe", L"W\u00e9rt \u20ac"}}), values);
-}
-
-TEST_F(XmlConfigParserTest, StructuredContentIsTheWholeDumpedElement) {
-    ASSERT_TRUE(read("<r><g><Mixed>x <!--note--> y</Mixed><Tree a=\"1\"><i>v</i>&amp;</Tree></g></r>"));
-    EXPECT_EQ(L"<Mixed>x <!--note--> y</Mixed>", values[L"mixed"]);
-    EXPECT_EQ(L"<Tree a=\"1\"><i>v</i>&amp;</Tree>", values[L"tree"]);
+// The first occurrence of a key wins across groups and keys are lower-cased;
+// text and CDATA pieces are joined, then trimmed; names and values are decoded
+// from UTF-8; structured content is the whole dumped element; a root without
+// element children gives no entry; in FIPS mode peer-to-peer calls read false.
+TEST_F(XmlConfigParserTest, DocumentsGiveTheirEntries) {
+    const struct {
+        std::string xml;
+        ConfigMap expected;
+        int fips;
+    } cases[] = {
+        {"<Any><A><Server>a</Server><SERVER>b</SERVER></A><B><server>c</server><CamelKey>d</CamelKey></B></Any>",
+         {{L"camelkey", L"d"}, {L"server", L"a"}}, 0},
+        {"<r><g><k> \n a<![CDATA[ <b> ]]>c \t</k><e></e><blank>   </blank></g></r>",
+         {{L"blank", L""}, {L"e", L""}, {L"k", L"a <b> c"}}, 0},
+        {"<r><g><Gr\xc3\xbc\xc3\x9f" "E>W\xc3\xa9rt \xe2\x82\xac</Gr\xc3\xbc\xc3\x9f" "E></g></r>",
+         {{L"gr\u00fc\u00dfe", L"W\u00e9rt \u20ac"}}, 0},
+        {"<r><g><Mixed>x <!--note--> y</Mixed><Tree a=\"1\"><i>v</i>&amp;</Tree></g></r>",
+         {{L"mixed", L"<Mixed>x <!--note--> y</Mixed>"}, {L"tree", L"<Tree a=\"1\"><i>v</i>&amp;</Tree>"}}, 0},
+        {"<Nuvrix/>", {}, 0},
+        {"<Nuvrix>text<!--c--><?pi x?></Nuvrix>", {}, 0},
+        {"<r><g><Telephony_P2P_Enabled>true</Telephony_P2P_Enabled><x>true</x></g></r>",
+         {{L"telephony_p2p_enabled", L"false"}, {L"x", L"true"}}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        values.clear();
+        zvf::common::FipsUtils::setFipsOverrideForTesting(c.fips);
+        EXPECT_TRUE(read(c.xml));
+        zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
+        EXPECT_EQ(c.expected, values);
+    }
 }
 
 TEST_F(XmlConfigParserTest, SensitiveAttributeIsMatchedInAnyCaseAndReadWithToBool) {
@@ -259,15 +263,6 @@ TEST_F(XmlConfigParserTest, PlainWriteSavesTheParsedTextAndRefusesTextThatDoesNo
     EXPECT_FALSE(XmlConfigParser::writeToFile(broken, std::string("<Nuvrix>")));
     EXPECT_FALSE(std::filesystem::exists(broken));
     EXPECT_TRUE(std::filesystem::is_directory(configDir + "/other"));
-}
-
-TEST_F(XmlConfigParserTest, FipsModeForcesPeerToPeerCallsOff) {
-    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    const bool parsed = read("<r><g><Telephony_P2P_Enabled>true</Telephony_P2P_Enabled><x>true</x></g></r>");
-    zvf::common::FipsUtils::setFipsOverrideForTesting(-1);
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(L"false", values[L"telephony_p2p_enabled"]);
-    EXPECT_EQ(L"true", values[L"x"]);
 }
 
 TEST(GetEncryptedFileNameTest, ReplacesFromTheLastDotOfTheWholePath) {
