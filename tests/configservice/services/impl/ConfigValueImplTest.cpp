@@ -183,19 +183,14 @@ TEST_F(ConfigValueImplTest, PeerToPeerKeyReadsFalseInFipsModeInAnyLetterCaseAndS
         EXPECT_EQ(L"true", other.getValue());
         EXPECT_EQ(L"true", exact.getOriginalValue());
 
+        // A report compares with what is read: "false" already, so it changes nothing.
+        makeObservedValue(L"Telephony_P2P_Enabled", L"true", L"", false, L"A", L"");
+        value->update(L"false", L"", false, true, L"A", L"");
+
         // Reading in FIPS mode did not overwrite what the stores supplied.
         zvf::common::FipsUtils::setFipsOverrideForTesting(0);
         EXPECT_EQ(L"true", exact.getValue());
         EXPECT_EQ(L"true", lower.getValue());
-    });
-}
-
-TEST_F(ConfigValueImplTest, ReportAgainstFipsForcedValueComparesWithWhatIsRead) {
-    zvf::common::FipsUtils::setFipsOverrideForTesting(1);
-    onServicesThread([this]() {
-        makeObservedValue(L"Telephony_P2P_Enabled", L"true", L"", false, L"A", L"");
-        // Reads "false" already, so a report of "false" changes nothing.
-        value->update(L"false", L"", false, true, L"A", L"");
     });
     EXPECT_TRUE(log->empty());
 }

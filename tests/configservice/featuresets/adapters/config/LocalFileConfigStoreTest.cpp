@@ -313,22 +313,13 @@ TEST_F(LocalFileConfigStoreTest, FifoInPlaceOfThePlainFileIsRefusedWithoutWaitin
     EXPECT_FALSE(std::filesystem::exists(resourcesDir + "/nuvrix-config-defaults-backup.xml"));
 }
 
-TEST_F(LocalFileConfigStoreTest, UnreadableOrInvalidEncryptedFileLeavesTheStoreEmptyAndTheFileInPlace) {
-    LogCapture log;
-    EXPECT_TRUE(userStore()->getKeys().empty());
-    EXPECT_TRUE(log.contains("Failed to read config file " + mainPath(), 2));
-
-    writeEncrypted(mainPath(), "<Nuvrix><userConfig name=\"a\" value=\"1\">");
-    EXPECT_TRUE(userStore()->getKeys().empty());
-    EXPECT_TRUE(log.contains("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration",
-                             2));
-    EXPECT_TRUE(std::filesystem::exists(mainPath()));
-}
-
+// Reading leaves an unreadable or invalid file in place, logged; saving moves it aside.
 TEST_F(LocalFileConfigStoreTest, SettingsThatCannotBeReadAreMovedAsideWhenSavingGoesOn) {
     const std::string kept = configDir + "/nuvrixLocalConfig_unreadable.dat";
+    LogCapture log;
     // Written under a key file that is then damaged (the wrong size).
     auto first = userStore();
+    EXPECT_TRUE(log.contains("Failed to read config file " + mainPath(), 2));
     first->storeValue(L"k", L"old");
     first->persistValues();
     const std::string underLostKey = nuvrixtest::readFileBytes(mainPath());
@@ -337,7 +328,6 @@ TEST_F(LocalFileConfigStoreTest, SettingsThatCannotBeReadAreMovedAsideWhenSaving
     nuvrixtest::writeFileBytes(damaged + "/nuvrix-storage.key", "short");
     ASSERT_EQ(0, ::chmod((damaged + "/nuvrix-storage.key").c_str(), 0600));
     setenv("NUVRIX_LOCAL_APP_DIR", damaged.c_str(), 1);
-    LogCapture log;
     auto second = userStore();
     EXPECT_TRUE(second->getKeys().empty());
     ASSERT_TRUE(second->storeValue(L"k", L"new"));
@@ -351,6 +341,9 @@ TEST_F(LocalFileConfigStoreTest, SettingsThatCannotBeReadAreMovedAsideWhenSaving
     writeEncrypted(mainPath(), "<Nuvrix><userConfig name=\"k\" value=\"\x01\"/></Nuvrix>");
     auto third = userStore();
     EXPECT_TRUE(third->getKeys().empty());
+    EXPECT_TRUE(log.contains("Error Invalid XML syntax detected - Unable to read localFileConfigStore configuration",
+                             2));
+    EXPECT_TRUE(std::filesystem::exists(mainPath()));
     third->storeValue(L"k", L"newer");
     third->persistValues();
     EXPECT_EQ("<Nuvrix><userConfig name=\"k\" value=\"\x01\"/></Nuvrix>", decryptFile(kept));
