@@ -22,7 +22,6 @@
 #include "PTKCoreUtils/StringUtils.h"
 #include "PluginTest.h"
 #include "SensitiveKeySource.h"
-#include "logging/ZVFLogger.h"
 #include "zvf/Base64.h"
 
 namespace nuvrixtest {
@@ -34,6 +33,7 @@ struct Canary {
     std::wstring key;
     std::wstring otherName;
     std::string value;
+    std::wstring wide() const { return PTKCoreUtils::toWideString(value); }
 };
 
 // Markers are unique per key and hold characters that URL encoding changes
@@ -61,34 +61,26 @@ std::vector<std::pair<std::string, std::string>> formsOf(const std::string& valu
         }
         forms.emplace_back("Base64url", inner);
     }
-    static const char upper[] = "0123456789ABCDEF";
-    static const char lower[] = "0123456789abcdef";
-    std::string hexUpper;
-    std::string hexLower;
-    std::string percentUpper;
-    std::string percentLower;
-    std::string formEncoded;
     std::string utf16;
     std::string utf32;
     for (unsigned char c : value) {
-        hexUpper += {upper[c >> 4], upper[c & 15]};
-        hexLower += {lower[c >> 4], lower[c & 15]};
-        const bool unreserved = std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-        percentUpper += unreserved ? std::string(1, static_cast<char>(c)) : std::string{'%', upper[c >> 4], upper[c & 15]};
-        percentLower += unreserved ? std::string(1, static_cast<char>(c)) : std::string{'%', lower[c >> 4], lower[c & 15]};
-        formEncoded += c == ' ' ? std::string("+")
-                                : unreserved ? std::string(1, static_cast<char>(c))
-                                             : std::string{'%', upper[c >> 4], upper[c & 15]};
         utf16 += {static_cast<char>(c), '\0'};
         utf32 += {static_cast<char>(c), '\0', '\0', '\0'};
     }
-    forms.insert(forms.end(), {{"hex", hexUpper},
-                               {"hex", hexLower},
-                               {"URL-encoded", percentUpper},
-                               {"URL-encoded", percentLower},
-                               {"form-encoded", formEncoded},
-                               {"UTF-16", utf16},
-                               {"UTF-32", utf32}});
+    forms.insert(forms.end(), {{"UTF-16", utf16}, {"UTF-32", utf32}});
+    for (const char* digits : {"0123456789ABCDEF", "0123456789abcdef"}) {
+        std::string hex;
+        std::string percent;
+        std::string formEncoded;  // a space is '+'
+        for (unsigned char c : value) {
+            const std::string escaped{'%', digits[c >> 4], digits[c & 15]};
+            const bool unreserved = std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
+            hex += escaped.substr(1);
+            percent += unreserved ? std::string(1, static_cast<char>(c)) : escaped;
+            formEncoded += c == ' ' ? std::string("+") : unreserved ? std::string(1, static_cast<char>(c)) : escaped;
+        }
+        forms.insert(forms.end(), {{"hex", hex}, {"URL-encoded", percent}, {"form-encoded", formEncoded}});
+    }
     return forms;
 }
 
@@ -96,33 +88,20 @@ std::vector<std::pair<std::string, std::string>> formsOf(const std::string& valu
 // sensitive (as device-management and server XML do), asking to be cached.
 class DocumentMarkedStore : public TestConfigStore, public ZVFUnified::SensitiveKeySource {
 public:
-    DocumentMarkedStore(std::string name, int priority, std::map<std::wstring, std::wstring> values,
+    DocumentMarkedStore(std::string name, int priority, Values values,
                         std::vector<std::wstring> marked)
-        : TestConfigStore(std::move(name), priority, std::move(values), cacheable()), marked(std::move(marked)) {}
+        : TestConfigStore(std::move(name), priority, std::move(values), Options{true, true, false}),
+          marked(std::move(marked)) {}
 
     // SensitiveKeySource:
     std::vector<std::wstring> getSensitiveKeys() override { return marked; }
 
 private:
-    static Options cacheable() {
-        Options options;
-        options.cacheable = true;
-        return options;
-    }
     const std::vector<std::wstring> marked;
 };
 
 class CanarySecretsTest : public PluginTest {
 protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        levelBefore = ZVFLogger_getLevel();
-        ZVFLogger_setLevel(5);
-    }
-    void TearDown() override {
-        ZVFLogger_setLevel(levelBefore);
-        PluginTest::TearDown();
-    }
 
     // Every way a client reads the key back: the service's value object and
     // the feature set's walk, under the key's name and its other name. Each
@@ -132,7 +111,7 @@ protected:
         if (!canary.otherName.empty()) {
             names.push_back(canary.otherName);
         }
-        const std::wstring expected = PTKCoreUtils::toWideString(canary.value);
+        const std::wstring expected = canary.wide();
         for (const std::wstring& name : names) {
             EXPECT_EQ(expected, valueOf(name)) << "feature set, as " << PTKCoreUtils::toString(name);
             withService([&](ZVFUnified::ConfigService& configService) {
@@ -185,18 +164,8 @@ protected:
     }
 
     std::vector<std::string> reports;
-
-private:
-    int levelBefore = 4;
+    LogLevelScope debugLogging{5};
 };
-
-std::string joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\n";
-    }
-    return text;
-}
 
 TEST_F(CanarySecretsTest, SecretsLeaveNoTraceInLogsDumpsReportsOrFiles) {
     const std::vector<Canary> nine{
@@ -224,22 +193,16 @@ TEST_F(CanarySecretsTest, SecretsLeaveNoTraceInLogsDumpsReportsOrFiles) {
 
     // The user's settings file, through the service and the feature set.
     withService([&](ZVFUnified::ConfigService& configService) {
-        configService.setConfig(nine[0].key, PTKCoreUtils::toWideString(nine[0].value));
-        configService.setConfig(nine[1].key, PTKCoreUtils::toWideString(nine[1].value));
+        configService.setConfig(nine[0].key, nine[0].wide());
+        configService.setConfig(nine[1].key, nine[1].wide());
     });
-    featureSet()->setConfig(nine[2].key, PTKCoreUtils::toWideString(nine[2].value));
-    featureSet()->setConfig(nine[3].key, PTKCoreUtils::toWideString(nine[3].value));
+    featureSet()->setConfig(nine[2].key, nine[2].wide());
+    featureSet()->setConfig(nine[3].key, nine[3].wide());
     // A store of another service that is cached, one that is not, the
     // in-memory store and device management.
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "ServerConfigStore", 300,
-        std::map<std::wstring, std::wstring>{{nine[4].key, PTKCoreUtils::toWideString(nine[4].value)},
-                                             {nine[5].key, PTKCoreUtils::toWideString(nine[5].value)}},
-        TestConfigStore::Options{true, true, false}));
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "PresenceConfigStore", 100,
-        std::map<std::wstring, std::wstring>{{nine[8].key, PTKCoreUtils::toWideString(nine[8].value)}}));
-    featureSet()->setInMemoryConfig(nine[6].key, PTKCoreUtils::toWideString(nine[6].value));
+    addStore("ServerConfigStore", 300, {{nine[4].key, nine[4].wide()}, {nine[5].key, nine[5].wide()}}, true);
+    addStore("PresenceConfigStore", 100, {{nine[8].key, nine[8].wide()}});
+    featureSet()->setInMemoryConfig(nine[6].key, nine[6].wide());
     std::string mdm = "<?xml version=\"1.0\"?>\n<Nuvrix><CachedConfig>\n";
     mdm += " <" + PTKCoreUtils::toString(nine[7].key) + ">" + nine[7].value + "</" + PTKCoreUtils::toString(nine[7].key) + ">\n";
     for (const Canary& canary : marked) {
@@ -270,7 +233,7 @@ TEST_F(CanarySecretsTest, SecretsLeaveNoTraceInLogsDumpsReportsOrFiles) {
     dumpBoth();
     stop();
 
-    EXPECT_EQ("", joined(searchEverywhere(all)));
+    EXPECT_EQ(std::vector<std::string>(), searchEverywhere(all));
 }
 
 TEST_F(CanarySecretsTest, KeyMarkedByACachedStoreStaysHiddenInTheNextRun) {
@@ -279,8 +242,7 @@ TEST_F(CanarySecretsTest, KeyMarkedByACachedStoreStaysHiddenInTheNextRun) {
     start();
     featureSet()->addConfigStore(std::make_shared<DocumentMarkedStore>(
         "ServerConfigStore", 300,
-        std::map<std::wstring, std::wstring>{{secret.key, PTKCoreUtils::toWideString(secret.value)},
-                                             {L"ServicesDomain", L"corp.example.com"}},
+        TestConfigStore::Values{{secret.key, secret.wide()}, {L"ServicesDomain", L"corp.example.com"}},
         std::vector<std::wstring>{secret.key}));
     drainQueues();
     readBack(secret);
@@ -296,7 +258,7 @@ TEST_F(CanarySecretsTest, KeyMarkedByACachedStoreStaysHiddenInTheNextRun) {
     dumpBoth();
     stop();
 
-    EXPECT_EQ("", joined(searchEverywhere({secret})));
+    EXPECT_EQ(std::vector<std::string>(), searchEverywhere({secret}));
 }
 
 }  // namespace

@@ -75,9 +75,7 @@ TEST_F(ConfigAdapterDataResetTest, HostResetAfterStartWipesUserSettingsAndCached
     start();
     drainQueues();  // the reset callback registers on the services thread
     featureSet()->setConfig(L"UserKey", L"written just before the reset");
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "TFTPConfigStore", 100, std::map<std::wstring, std::wstring>{{L"ServerKey", L"server"}},
-        TestConfigStore::Options{true, true, false}));
+    addStore("TFTPConfigStore", 100, {{L"ServerKey", L"server"}}, true);
     ASSERT_TRUE(std::filesystem::exists(cacheFile("TFTPConfigStore")));
 
     std::thread([&] {

@@ -38,11 +38,8 @@ TEST_F(ConfigAdapterDumpTest, LogDumpMasksSecretsAndTheReportLeavesThemOut) {
     start();
     featureSet()->setConfig(L"connectionpassword", L"hunter2");
     featureSet()->setConfig(L"UiTheme", L"dark");
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "PresenceConfigStore", 100,
-        std::map<std::wstring, std::wstring>{{L"BDIConnectionPassword", L"s3cret"}}));
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "TFTPConfigStore", 300, std::map<std::wstring, std::wstring>{{L"Telephony_P2P_Enabled", L"true"}}));
+    addStore("PresenceConfigStore", 100, {{L"BDIConnectionPassword", L"s3cret"}});
+    addStore("TFTPConfigStore", 300, {{L"Telephony_P2P_Enabled", L"true"}});
     drainQueues();
     zvf::common::FipsUtils::setFipsOverrideForTesting(1);
     capture->clear();

@@ -29,14 +29,13 @@ TEST_F(ConfigAdapterEnabledServicesTest, FlagsAreDerivedFromServersUnlessAnAdmin
     // hidden by the derived one.
     featureSet()->setConfig(L"Telephony_Enabled", L"false");
     capture->clear();
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "TFTPConfigStore", 100,
-        std::map<std::wstring, std::wstring>{{L"CTIPrimaryServer", L"cti.example"},
-                                             {L"Voicemail_Enabled", L"false"},
-                                             {L"Meeting_Server_Address", L"m1.example"},
-                                             {L"Meeting_Server_Type", L"Other"},
-                                             {L"Meeting_Server_Address_Backup2", L"m3.example"},
-                                             {L"Meeting_Server_Type_Backup2", L"mevra"}}));
+    addStore("TFTPConfigStore", 100,
+             {{L"CTIPrimaryServer", L"cti.example"},
+              {L"Voicemail_Enabled", L"false"},
+              {L"Meeting_Server_Address", L"m1.example"},
+              {L"Meeting_Server_Type", L"Other"},
+              {L"Meeting_Server_Address_Backup2", L"m3.example"},
+              {L"Meeting_Server_Type_Backup2", L"mevra"}});
 
     EXPECT_EQ(L"true", inMemory(L"Telephony_Enabled"));
     EXPECT_EQ(L"", inMemory(L"Voicemail_Enabled"));
@@ -50,11 +49,9 @@ TEST_F(ConfigAdapterEnabledServicesTest, FlagsAreDerivedFromServersUnlessAnAdmin
 
     // A store whose name only contains "Tftp" does not re-derive them.
     capture->clear();
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "MyTftpStore", 50, std::map<std::wstring, std::wstring>{{L"VoicemailPrimaryServer", L"vm.example"}}));
+    addStore("MyTftpStore", 50, {{L"VoicemailPrimaryServer", L"vm.example"}});
     EXPECT_FALSE(capture->contains("Setting"));
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "hmx90configstore", 60, std::map<std::wstring, std::wstring>{{L"Meeting_Server_Type_Backup2", L"x"}}));
+    addStore("hmx90configstore", 60, {{L"Meeting_Server_Type_Backup2", L"x"}});
     // Its type now hides the one that qualified.
     EXPECT_TRUE(capture->contains("Setting Meetings_Enabled flag: 0", 4));
     EXPECT_EQ(L"false", inMemory(L"Meetings_Enabled"));
@@ -67,8 +64,7 @@ TEST_F(ConfigAdapterEnabledServicesTest, PolicyRemovesTheUsersPhoneServersButKee
                                L"VoicemailPrimaryServer"}) {
         featureSet()->setConfig(key, L"user.example");
     }
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "PylonConfigStore", 100, std::map<std::wstring, std::wstring>{{L"Customize_Phone_Server", L"FALSE"}}));
+    addStore("PylonConfigStore", 100, {{L"Customize_Phone_Server", L"FALSE"}});
 
     for (const wchar_t* key : {L"TFTPPrimaryServer", L"CTIPrimaryServer", L"DeviceAuthenticationPrimaryServer"}) {
         EXPECT_EQ(L"", featureSet()->getValueFromConfigStore("LocalFileConfigStore", key)) << key;

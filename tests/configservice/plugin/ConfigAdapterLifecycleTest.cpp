@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -32,10 +30,7 @@ protected:
     static std::size_t powerObservers() {
         return ZVFSystemMonitor::SystemMonitorFactory::getInstance()->getPowerEventObserverCount();
     }
-    std::shared_ptr<TestConfigStore> serverStore() {
-        return std::make_shared<TestConfigStore>("TFTPConfigStore", 100,
-                                                 std::map<std::wstring, std::wstring>{{L"ServerKey", L"server"}});
-    }
+    void addServerStore() { addStore("TFTPConfigStore", 100, {{L"ServerKey", L"server"}}); }
 };
 
 TEST_F(ConfigAdapterLifecycleTest, BeforeStartStoreOperationsRefuseAndLookupsWarn) {
@@ -45,7 +40,7 @@ TEST_F(ConfigAdapterLifecycleTest, BeforeStartStoreOperationsRefuseAndLookupsWar
     adapter().StartFeatureSet(7, nullptr);
     EXPECT_FALSE(adapter().IsFeatureSetStarted(1300));
 
-    featureSet()->addConfigStore(serverStore());
+    addServerStore();
     EXPECT_FALSE(featureSet()->removeConfigStore("TFTPConfigStore"));
     EXPECT_FALSE(featureSet()->isConfigStorePresent("TFTPConfigStore"));
     featureSet()->removeAllCachedConfigStores();
@@ -76,7 +71,7 @@ TEST_F(ConfigAdapterLifecycleTest, StartRegistersOnceAndStopDropsTheStoresThatAr
     EXPECT_EQ(1u, resetCallbacks());
     EXPECT_EQ(observersBefore + 1, powerObservers());
 
-    featureSet()->addConfigStore(serverStore());
+    addServerStore();
     featureSet()->setConfig(L"UserKey", L"mine");
     adapter().StopFeatureSet(7, nullptr);
     EXPECT_TRUE(adapter().IsFeatureSetStarted(1300));
@@ -122,16 +117,10 @@ TEST_F(ConfigAdapterLifecycleTest, StopWaitingForTheServicesThreadCannotDeadlock
     start();
     drainQueues();
     std::shared_ptr<ZVFUnified::ServicesDispatcher> dispatcher = factory->getServicesDispatcher();
-    std::mutex gateLock;
-    std::condition_variable gateOpened;
-    bool open = false;
-    dispatcher->enqueue(std::make_shared<PTKCoreUtils::FunctionTask>(
-                            [&] {
-                                std::unique_lock<std::mutex> guard(gateLock);
-                                gateOpened.wait(guard, [&] { return open; });
-                            },
-                            "test gate"),
-                        false, true);
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    dispatcher->enqueue(std::make_shared<PTKCoreUtils::FunctionTask>([opened] { opened.wait(); }, "test gate"), false,
+                        true);
     // Queued behind the gate: they run on the services thread.
     ZVFSystemMonitor::SystemMonitorFactory::getInstance()->raisePowerEvent(
         ZVFSystemMonitor::PowerEventTypeEnum::PowerDown);
@@ -154,11 +143,7 @@ TEST_F(ConfigAdapterLifecycleTest, StopWaitingForTheServicesThreadCannotDeadlock
     }
     // Let the stop reach its wait for the services thread.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    {
-        std::lock_guard<std::mutex> guard(gateLock);
-        open = true;
-    }
-    gateOpened.notify_all();
+    gate.set_value();
     if (stopped.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
         ADD_FAILURE() << "the stop and the services thread wait for each other";
         std::_Exit(1);

@@ -45,11 +45,7 @@ TEST_F(ConfigAdapterStoreSetupTest, CacheableStoreReachesClientsOnTheServicesThr
         configService.setConfig(L"UiTheme", L"dark");
     });
 
-    std::thread([&] {
-        featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-            "TFTPConfigStore", 100, std::map<std::wstring, std::wstring>{{L"TFTPPrimaryServer", L"tftp.example.com"}},
-            TestConfigStore::Options{true, true, false}));
-    }).join();
+    std::thread([&] { addStore("TFTPConfigStore", 100, {{L"TFTPPrimaryServer", L"tftp.example.com"}}, true); }).join();
     drainQueues();
 
     EXPECT_EQ((std::vector<std::string>{"observer:Value", "observer:OriginalValue", "observer:isDefined",
@@ -154,8 +150,7 @@ TEST_F(ConfigAdapterStoreSetupTest, RemovingAStoreRemovesItsCopyItsCacheFileAndI
     writeFileBytes(cacheFile("TFTPConfigStore"), "stale");
     inject();
     start();
-    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(
-        "TFTPConfigStore", 20, std::map<std::wstring, std::wstring>{{L"CtiServer1", L"cti"}}));
+    addStore("TFTPConfigStore", 20, {{L"CtiServer1", L"cti"}});
 
     EXPECT_TRUE(featureSet()->removeConfigStore("TFTPConfigStore"));
     EXPECT_FALSE(featureSet()->isConfigStorePresent("TFTPConfigStore"));

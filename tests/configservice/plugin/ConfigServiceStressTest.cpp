@@ -10,21 +10,19 @@
 // NUVRIX_STRESS_SECONDS overrides both.
 #include <execinfo.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -34,7 +32,6 @@
 #include "PTKCoreUtils/StringUtils.h"
 #include "PluginTest.h"
 #include "Processing/TaskDispatcher.h"
-#include "logging/ZVFLogger.h"
 #include "unified/LifeCycle.h"
 #include "unified/ServicesDispatcher.h"
 #include "unified/SystemService.h"
@@ -54,33 +51,24 @@ constexpr int kThreads = 8;
 constexpr int kKeys = 12;
 constexpr int kStores = 4;
 
+#ifdef NUVRIX_UNDER_TSAN
+constexpr int kSeconds = 10;
+#else
+constexpr int kSeconds = 2;
+#endif
+
 int secondsToRun() {
     const char* text = std::getenv("NUVRIX_STRESS_SECONDS");
-    if (text != nullptr && std::atoi(text) > 0) {
-        return std::atoi(text);
-    }
-#ifdef NUVRIX_UNDER_TSAN
-    return 10;
-#else
-    return 2;
-#endif
+    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : kSeconds;
 }
+
+using Service = ZVFUnified::ConfigService;
 
 std::wstring keyName(int index) { return L"StressKey" + std::to_wstring(index); }
 
 // The operations the workers mix, with their weights.
-enum Operation {
-    AddStore,
-    RemoveStore,
-    LookUpThroughService,
-    LookUpThroughFeatureSet,
-    Write,
-    Reset,
-    ProvisionUrl,
-    ResetData,
-    StopStart,
-    kOperations
-};
+enum Operation { AddStore, RemoveStore, LookUpThroughService, LookUpThroughFeatureSet, Write, Reset, ProvisionUrl,
+                 ResetData, StopStart, kOperations };
 const std::array<const char*, kOperations> kOperationNames = {
     "add or replace a store", "remove a store", "look up through the service", "look up through the feature set",
     "write",                  "reset a key",    "URL provisioning",            "data reset",
@@ -90,55 +78,30 @@ const std::array<int, kOperations> kWeights = {10, 5, 20, 20, 15, 8, 3, 1, 1};
 // Writes a backtrace of the thread it runs on to standard error.
 void printStack(int) {
     void* frames[64];
-    const int depth = backtrace(frames, 64);
-    char header[64];
-    const int length =
-        std::snprintf(header, sizeof(header), "--- thread %ld:\n", static_cast<long>(syscall(SYS_gettid)));
-    if (write(STDERR_FILENO, header, static_cast<std::size_t>(length)) < 0) {
-        return;
-    }
-    backtrace_symbols_fd(frames, depth, STDERR_FILENO);
+    backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
 }
 
-// Ends the process when the workers have not finished by the deadline: it
-// prints what each worker was doing and for how long, the queues' lengths,
-// and every thread's stack, then aborts, so that a deadlock fails the test
-// instead of hanging it.
-class Watchdog {
-public:
-    struct Worker {
-        std::atomic<int> operation{-1};
-        std::atomic<long long> since{0};  // steady-clock milliseconds
-    };
+struct Worker {
+    std::atomic<int> operation{-1};  // -1 between operations
+    std::atomic<long long> since{0};  // steady-clock milliseconds
+};
 
-    Watchdog(std::chrono::seconds limit, std::array<Worker, kThreads>& workers,
-             std::shared_ptr<ZVFUnified::UnifiedFactory> factory)
-        : workers(workers), factory(std::move(factory)) {
-        void* warmUp[1];
-        backtrace(warmUp, 1);  // loads the unwinder now, not in a signal handler
-        thread = std::thread([this, limit] { watch(limit); });
-    }
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            done = true;
-        }
-        finished.notify_all();
-        thread.join();
-    }
-    Watchdog(const Watchdog&) = delete;
-    Watchdog& operator=(const Watchdog&) = delete;
+long long now() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
-    static long long now() {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-
-private:
-    void watch(std::chrono::seconds limit) {
-        std::unique_lock<std::mutex> guard(lock);
-        if (finished.wait_for(guard, limit, [this] { return done; })) {
+// Ends the process unless finished is ready within limit: it prints what each
+// worker was doing and for how long, the task queue's length and every
+// thread's stack, then aborts, so that a deadlock fails the test instead of
+// hanging it.
+std::thread startWatchdog(std::future<void> finished, std::chrono::seconds limit,
+                          const std::array<Worker, kThreads>& workers,
+                          std::shared_ptr<ZVFUnified::UnifiedFactory> factory) {
+    void* warmUp[1];
+    backtrace(warmUp, 1);  // loads the unwinder now, not in a signal handler
+    return std::thread([finished = std::move(finished), limit, &workers, factory] {
+        if (finished.wait_for(limit) == std::future_status::ready) {
             return;
         }
         std::fprintf(stderr, "WATCHDOG: the stress run did not finish within %lld s: deadlock or livelock\n",
@@ -151,36 +114,14 @@ private:
         }
         std::fprintf(stderr, "  task queue: %zu queued\n", factory->getTaskDispatcher()->pendingCount());
         std::fflush(stderr);
-        struct sigaction action = {};
-        action.sa_handler = printStack;
-        sigaction(SIGUSR2, &action, nullptr);
+        std::signal(SIGUSR2, printStack);
         for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
             syscall(SYS_tgkill, getpid(), std::atoi(task.path().filename().c_str()), SIGUSR2);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         std::abort();
-    }
-
-    std::array<Worker, kThreads>& workers;
-    std::shared_ptr<ZVFUnified::UnifiedFactory> factory;
-    std::mutex lock;  // guards done
-    std::condition_variable finished;
-    bool done = false;
-    std::thread thread;
-};
-
-// Raises the log threshold for its lifetime: failures the mix provokes on
-// purpose ("not started") would otherwise flood the output.
-class QuietLog {
-public:
-    QuietLog() : previous(ZVFLogger_getLevel()) { ZVFLogger_setLevel(1); }
-    ~QuietLog() { ZVFLogger_setLevel(previous); }
-    QuietLog(const QuietLog&) = delete;
-    QuietLog& operator=(const QuietLog&) = delete;
-
-private:
-    int previous;
-};
+    });
+}
 
 class ConfigServiceStressTest : public PluginTest {
 protected:
@@ -192,8 +133,7 @@ protected:
                 values[keyName(key)] = L"store" + std::to_wstring(index) + L"-" + std::to_wstring(random() % 1000);
             }
         }
-        TestConfigStore::Options options;
-        options.cacheable = index % 2 == 0;
+        const TestConfigStore::Options options{index % 2 == 0, true, false};  // every other store asks to be cached
         return std::make_shared<TestConfigStore>("StressStore" + std::to_string(index), 100 * (index + 1),
                                                  std::move(values), options);
     }
@@ -213,15 +153,13 @@ protected:
                 if (random() % 2 == 0) {
                     featureSet()->removeConfigStore(name);
                 } else {
-                    withService([&](ZVFUnified::ConfigService& configService) {
-                        configService.removeConfigStoreAndCache(PTKCoreUtils::toWideString(name));
-                    });
+                    withService([&](Service& s) { s.removeConfigStoreAndCache(PTKCoreUtils::toWideString(name)); });
                 }
                 break;
             }
             case LookUpThroughService:
-                withService([&](ZVFUnified::ConfigService& configService) {
-                    std::shared_ptr<ZVFUnified::ConfigValue> object = configService.getConfig(key);
+                withService([&](Service& s) {
+                    std::shared_ptr<ZVFUnified::ConfigValue> object = s.getConfig(key);
                     object->getValue();
                     if (held.size() < kKeys * 2) {
                         held.push_back(object);
@@ -237,19 +175,17 @@ protected:
                         featureSet()->setConfig(key, value);
                         break;
                     case 1:
-                        withService([&](ZVFUnified::ConfigService& configService) { configService.setConfig(key, value); });
+                        withService([&](Service& s) { s.setConfig(key, value); });
                         break;
                     default:
-                        withService([&](ZVFUnified::ConfigService& configService) {
-                            configService.getConfig(key)->setConfig(value);
-                        });
+                        withService([&](Service& s) { s.getConfig(key)->setConfig(value); });
                 }
                 break;
             case Reset:
                 if (random() % 2 == 0) {
                     featureSet()->resetConfig(key);
                 } else {
-                    withService([&](ZVFUnified::ConfigService& configService) { configService.getConfig(key)->reset(); });
+                    withService([&](Service& s) { s.getConfig(key)->reset(); });
                 }
                 break;
             case ProvisionUrl:
@@ -279,37 +215,38 @@ TEST_F(ConfigServiceStressTest, EightThreadsMixingEveryOperationLeaveEveryValueO
     inject();
     start();
     const int seconds = secondsToRun();
-    std::array<Watchdog::Worker, kThreads> workers;
+    std::array<Worker, kThreads> workers;
     std::array<std::vector<std::shared_ptr<ZVFUnified::ConfigValue>>, kThreads> held;
     std::array<std::array<std::atomic<long>, kOperations>, kThreads> counts{};
-    {
-        QuietLog quiet;
-        // Generous: a slow machine under ThreadSanitizer is far from a hang.
-        Watchdog watchdog(std::chrono::seconds(seconds + 120), workers, factory);
-        std::atomic<bool> stopping{false};
-        std::vector<std::thread> threads;
-        for (int worker = 0; worker < kThreads; ++worker) {
-            threads.emplace_back([&, worker] {
-                std::mt19937 random(static_cast<unsigned>(worker) * 7919u + 1u);
-                std::discrete_distribution<int> pick(kWeights.begin(), kWeights.end());
-                while (!stopping.load()) {
-                    const int operation = pick(random);
-                    workers[worker].since = Watchdog::now();
-                    workers[worker].operation = operation;
-                    run(static_cast<Operation>(operation), random, worker, held[worker]);
-                    workers[worker].operation = -1;
-                    ++counts[worker][operation];
-                }
-            });
-        }
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        stopping = true;
-        for (std::thread& thread : threads) {
-            thread.join();
-        }
-        start();
-        drainQueues();
+    LogLevelScope quiet(1);  // the failures the mix provokes on purpose ("not started") would flood the output
+    std::promise<void> finished;
+    // Generous: a slow machine under ThreadSanitizer is far from a hang.
+    std::thread watchdog = startWatchdog(finished.get_future(), std::chrono::seconds(seconds + 120), workers, factory);
+    std::atomic<bool> stopping{false};
+    std::vector<std::thread> threads;
+    for (int worker = 0; worker < kThreads; ++worker) {
+        threads.emplace_back([&, worker] {
+            std::mt19937 random(static_cast<unsigned>(worker) * 7919u + 1u);
+            std::discrete_distribution<int> pick(kWeights.begin(), kWeights.end());
+            while (!stopping.load()) {
+                const int operation = pick(random);
+                workers[worker].since = now();
+                workers[worker].operation = operation;
+                run(static_cast<Operation>(operation), random, worker, held[worker]);
+                workers[worker].operation = -1;
+                ++counts[worker][operation];
+            }
+        });
     }
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    stopping = true;
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    start();
+    drainQueues();
+    finished.set_value();
+    watchdog.join();
 
     long total = 0;
     std::string perOperation;

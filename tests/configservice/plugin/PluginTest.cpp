@@ -26,11 +26,10 @@ std::string userConfigDocument(const std::map<std::string, std::string>& values)
 
 }  // namespace
 
-TestConfigStore::TestConfigStore(std::string nameIn, int priorityIn, std::map<std::wstring, std::wstring> valuesIn)
+TestConfigStore::TestConfigStore(std::string nameIn, int priorityIn, Values valuesIn)
     : TestConfigStore(std::move(nameIn), priorityIn, std::move(valuesIn), Options()) {}
 
-TestConfigStore::TestConfigStore(std::string nameIn, int priorityIn, std::map<std::wstring, std::wstring> valuesIn,
-                                 Options optionsIn)
+TestConfigStore::TestConfigStore(std::string nameIn, int priorityIn, Values valuesIn, Options optionsIn)
     : name(std::move(nameIn)), priority(priorityIn), values(std::move(valuesIn)), options(optionsIn) {}
 
 bool TestConfigStore::getValue(const std::wstring& key, std::wstring& value) {
@@ -106,6 +105,11 @@ std::wstring PluginTest::valueOf(const std::wstring& key, std::wstring* storeNam
         *storeName = store;
     }
     return value;
+}
+
+void PluginTest::addStore(const std::string& name, int priority, TestConfigStore::Values values, bool cacheable) {
+    featureSet()->addConfigStore(std::make_shared<TestConfigStore>(name, priority, std::move(values),
+                                                                   TestConfigStore::Options{cacheable, true, false}));
 }
 
 std::vector<std::string> PluginTest::addedStores() const {

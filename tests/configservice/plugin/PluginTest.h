@@ -20,13 +20,14 @@ namespace nuvrixtest {
 // read-only unless told otherwise, optionally asking to be cached.
 class TestConfigStore : public ZVFUnified::ConfigStore {
 public:
+    using Values = std::map<std::wstring, std::wstring>;
     struct Options {
         bool cacheable = false;
         bool readOnly = true;
         bool local = false;
     };
-    TestConfigStore(std::string name, int priority, std::map<std::wstring, std::wstring> values);
-    TestConfigStore(std::string name, int priority, std::map<std::wstring, std::wstring> values, Options options);
+    TestConfigStore(std::string name, int priority, Values values);
+    TestConfigStore(std::string name, int priority, Values values, Options options);
 
     // ConfigStore:
     bool getValue(const std::wstring& key, std::wstring& value) override;
@@ -46,7 +47,7 @@ public:
 private:
     const std::string name;
     const int priority;
-    const std::map<std::wstring, std::wstring> values;  // never changed: no lock needed
+    const Values values;  // never changed: no lock needed
     const Options options;
 };
 
@@ -74,6 +75,9 @@ protected:
     // The effective value of key through the feature set, "" when absent,
     // and the store that supplied it.
     std::wstring valueOf(const std::wstring& key, std::wstring* storeName = nullptr);
+    // Adds a store of fixed values through the feature set, as another
+    // service does, asking for it to be cached when cacheable.
+    void addStore(const std::string& name, int priority, TestConfigStore::Values values, bool cacheable = false);
     // The names of the stores the manager added as new, in order.
     std::vector<std::string> addedStores() const;
     // Runs body on the services thread with the service and waits.

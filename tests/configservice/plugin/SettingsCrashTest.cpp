@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -62,38 +64,29 @@ unsigned seedToUse() {
 // standard error in a log file, killed and reaped when the object goes away.
 class WriterProcess {
 public:
-    WriterProcess(const std::vector<std::string>& environment, const std::string& logFile, unsigned seed) {
+    WriterProcess(std::vector<std::string> environment, const std::string& logFile, unsigned seed) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) {
             return;
         }
-        const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        std::vector<std::string> arguments{NUVRIX_CRASH_WRITER_PATH, NUVRIX_CONFIGSERVICE_PLUGIN_PATH, "3",
-                                           std::to_string(seed)};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
+        std::string seedText = std::to_string(seed);
+        char* argv[] = {const_cast<char*>(NUVRIX_CRASH_WRITER_PATH),
+                        const_cast<char*>(NUVRIX_CONFIGSERVICE_PLUGIN_PATH), const_cast<char*>("3"), seedText.data(),
+                        nullptr};
         std::vector<char*> envp;
-        for (const std::string& variable : environment) {
-            envp.push_back(const_cast<char*>(variable.c_str()));
+        for (std::string& variable : environment) {
+            envp.push_back(variable.data());
         }
         envp.push_back(nullptr);
-        pid = ::fork();
-        if (pid == 0) {
-            // Only async-signal-safe calls from here on.
-            ::dup2(fds[1], 3);
-            if (log >= 0) {
-                ::dup2(log, 2);
-            }
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+        ::posix_spawn_file_actions_addopen(&actions, 2, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data()) != 0) {
+            pid = -1;
         }
+        ::posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
-        if (log >= 0) {
-            ::close(log);
-        }
         reportFd = fds[0];
     }
     ~WriterProcess() {
@@ -124,15 +117,11 @@ public:
             }
             const std::size_t before = lines.size();
             readAvailable();
-            if (lines.size() >= atLeast) {
+            const auto startsWithStopAt = [&](const std::string& line) { return line.rfind(stopAt, 0) == 0; };
+            if (lines.size() >= atLeast ||
+                (stopAt != nullptr &&
+                 std::any_of(lines.begin() + static_cast<long>(before), lines.end(), startsWithStopAt))) {
                 return;
-            }
-            if (stopAt != nullptr) {
-                for (std::size_t i = before; i < lines.size(); ++i) {
-                    if (lines[i].rfind(stopAt, 0) == 0) {
-                        return;
-                    }
-                }
             }
         }
     }
