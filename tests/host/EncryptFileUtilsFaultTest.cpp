@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -55,6 +56,22 @@ std::string describe(const Call& call, std::size_t number, Fault fault) {
            call.operation + " " + std::filesystem::path(call.path).filename().string();
 }
 
+// Writes content to path with the number-th call of the write misbehaving;
+// hard tells whether the fault fired as an error (EIO, ENOSPC).
+bool writeWithFault(const std::string& path, const std::string& content, std::size_t number, Fault fault, bool& hard) {
+    FaultInjectingFileSystem faulty;
+    faulty.failCall(number, fault);
+    const bool written = writeEncrypted(path, content);
+    hard = faulty.hasFired() && (fault == Fault::Eio || fault == Fault::Enospc);
+    return written;
+}
+
+// A failed write is logged once, a successful one not at all.
+void expectLoggedOnceIfFailed(const LogCapture& log, bool written) {
+    const std::vector<std::string> failures = storageFailures(log);
+    EXPECT_EQ(written ? 0u : 1u, failures.size()) << ::testing::PrintToString(failures);
+}
+
 // The calls of one write of content to path, counted without faults.
 std::vector<Call> callsOfOneWrite(const std::string& path, const std::string& content) {
     FaultInjectingFileSystem counting;
@@ -99,15 +116,11 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfAWriteLeavesTheOldOrTheNewFileWhol
             const bool onLeftover = call.path == leftover;
             const bool onTemporary = isTemporary(name) && !onLeftover;
             const bool onDirectory = call.path == configDir;
-            bool firstCloseOfTemporary = false;
-            if (call.operation == "close" && onTemporary) {
-                firstCloseOfTemporary = true;
-                for (std::size_t earlier = 0; earlier + 1 < number; ++earlier) {
-                    if (calls[earlier].operation == "close" && calls[earlier].path == call.path) {
-                        firstCloseOfTemporary = false;
-                    }
-                }
-            }
+            const bool firstCloseOfTemporary =
+                call.operation == "close" && onTemporary &&
+                std::none_of(calls.begin(), calls.begin() + static_cast<long>(number - 1), [&](const Call& earlier) {
+                    return earlier.operation == "close" && earlier.path == call.path;
+                });
             // What a hard failure of this call must lead to.
             const bool keepsOldFile =
                 onTemporary && (call.operation != "close" || firstCloseOfTemporary) && call.operation != "flock";
@@ -116,21 +129,13 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfAWriteLeavesTheOldOrTheNewFileWhol
                 SCOPED_TRACE(describe(call, number, fault));
                 reset();
                 LogCapture log;
-                bool written;
-                bool fired;
-                {
-                    FaultInjectingFileSystem faulty;
-                    faulty.failCall(number, fault);
-                    written = writeEncrypted(path(), newContent);
-                    fired = faulty.hasFired();
-                }
-                const bool hard = fired && (fault == Fault::Eio || fault == Fault::Enospc);
+                bool hard = false;
+                const bool written = writeWithFault(path(), newContent, number, fault, hard);
                 const bool expectFailure = hard && (keepsOldFile || failsAfterRename);
                 hardFailures += expectFailure ? 1 : 0;
                 EXPECT_EQ(!expectFailure, written);
                 EXPECT_EQ(hard && keepsOldFile ? oldContent : newContent, readEncrypted(path()).value_or("unreadable"));
-                EXPECT_EQ(written ? 0u : 1u, storageFailures(log).size()) << ::testing::PrintToString(
-                    storageFailures(log));
+                expectLoggedOnceIfFailed(log, written);
                 // Only a leftover whose own removal failed may stay.
                 const bool leftoverMayStay =
                     hard && (call.operation == "listDirectory" || (onLeftover && call.operation != "close"));
@@ -176,15 +181,8 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfTheFirstWriteLeavesTheKeyAbsentOrW
             const std::string target = configDir + "/first-" + tag + ".dat";
             const std::string keyFile = local + "/nuvrix-storage.key";
             LogCapture log;
-            bool written;
-            bool fired;
-            {
-                FaultInjectingFileSystem faulty;
-                faulty.failCall(number, fault);
-                written = writeEncrypted(target, content);
-                fired = faulty.hasFired();
-            }
-            const bool hard = fired && (fault == Fault::Eio || fault == Fault::Enospc);
+            bool hard = false;
+            const bool written = writeWithFault(target, content, number, fault, hard);
             if (hard && onKeyTemporary &&
                 (call.operation == "open" || call.operation == "fchmod" || call.operation == "write" ||
                  call.operation == "fsync" || call.operation == "link")) {
@@ -192,8 +190,7 @@ TEST_F(EncryptFileUtilsFaultTest, EveryFaultOfTheFirstWriteLeavesTheKeyAbsentOrW
             }
             hardFailures += written ? 0 : 1;
             EXPECT_TRUE(hard || written);
-            EXPECT_EQ(written ? 0u : 1u, storageFailures(log).size()) << ::testing::PrintToString(
-                storageFailures(log));
+            expectLoggedOnceIfFailed(log, written);
             if (written) {
                 EXPECT_EQ(content, readEncrypted(target).value_or("unreadable"));
             }

@@ -18,7 +18,7 @@
 #include "HostTest.h"
 #include "logging/LogCapture.h"
 
-using zvf::SecureString;
+using nuvrixtest::writeEncrypted;
 using zvf::storage::EncryptFileUtils;
 
 namespace {
@@ -29,11 +29,13 @@ mode_t modeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
+// In name order.
 std::vector<std::string> namesIn(const std::string& directory) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory)) {
         names.push_back(entry.path().filename().string());
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -53,9 +55,6 @@ class EncryptFileUtilsTest : public nuvrixtest::HostTest {
 protected:
     std::string path() const { return configDir + "/nuvrixLocalConfig.dat"; }
 
-    static bool write(const std::string& file, const std::string& plain) {
-        return nuvrixtest::writeEncrypted(file, plain);
-    }
     // The plain text read back, or nothing when the read fails.
     std::optional<std::string> readBack(FileCategoryType::FileCategory category = kConfiguration,
                                         const std::string& file = "") const {
@@ -63,7 +62,7 @@ protected:
     }
     // Writes a small file and returns its bytes.
     std::string writeSmallFile() {
-        EXPECT_TRUE(write(path(), "secret=42"));
+        EXPECT_TRUE(writeEncrypted(path(), "secret=42"));
         return nuvrixtest::readFileBytes(path());
     }
 };
@@ -71,7 +70,7 @@ protected:
 TEST_F(EncryptFileUtilsTest, RoundTripsEmptyOneByteAndOneMebibyte) {
     std::mt19937 random(1234);
     for (const std::string& content : {std::string(), std::string("x"), randomBytes(random, 1 << 20)}) {
-        ASSERT_TRUE(write(path(), content));
+        ASSERT_TRUE(writeEncrypted(path(), content));
         const std::optional<std::string> back = readBack();
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(content.size(), back->size());
@@ -79,13 +78,20 @@ TEST_F(EncryptFileUtilsTest, RoundTripsEmptyOneByteAndOneMebibyte) {
     }
 }
 
-TEST_F(EncryptFileUtilsTest, FileHoldsNoPlainTextAndReadsOnlyUnderItsCategory) {
+TEST_F(EncryptFileUtilsTest, FileHoldsNoPlainTextReadsOnlyUnderItsCategoryAndNotWithAFlippedBit) {
     const std::string bytes = writeSmallFile();
     EXPECT_EQ(std::string::npos, bytes.find("secret=42"));
     EXPECT_EQ(30u + 9u + 16u, bytes.size());  // header, cipher text, tag
     EXPECT_FALSE(readBack(FileCategoryType::General));
     EXPECT_FALSE(readBack(FileCategoryType::UserData));
     EXPECT_EQ("secret=42", readBack(kConfiguration));
+    // One flipped bit of the cipher text or of the tag fails the read.
+    for (const std::size_t at : {std::size_t{30}, bytes.size() - 1}) {
+        std::string flipped = bytes;
+        flipped[at] ^= 1;
+        nuvrixtest::writeFileBytes(path(), flipped);
+        EXPECT_FALSE(readBack()) << "bit flipped in byte " << at;
+    }
 }
 
 TEST_F(EncryptFileUtilsTest, MissingEmptyAndGarbageFilesFail) {
@@ -146,7 +152,7 @@ TEST_F(EncryptFileUtilsTest, LinkedKeyFileIsRefused) {
     std::filesystem::create_directories(linked);
     std::filesystem::create_symlink(real + "/nuvrix-storage.key", linked + "/nuvrix-storage.key");
     setenv("NUVRIX_LOCAL_APP_DIR", linked.c_str(), 1);
-    EXPECT_FALSE(write(path(), "v"));
+    EXPECT_FALSE(writeEncrypted(path(), "v"));
     EXPECT_FALSE(std::filesystem::exists(path()));
 }
 
@@ -180,7 +186,7 @@ TEST_F(EncryptFileUtilsTest, DamagedKeyFileIsRecoveredWithoutHelpAndWithoutWeake
         EXPECT_EQ(32u, nuvrixtest::readFileBytes(key).size());
         EXPECT_NE(good, nuvrixtest::readFileBytes(key));
         const std::string fresh = configDir + "/" + each.name + ".dat";
-        ASSERT_TRUE(write(fresh, "new"));
+        ASSERT_TRUE(writeEncrypted(fresh, "new"));
         EXPECT_EQ("new", readBack(kConfiguration, fresh));
         // The old key is kept beside it, private.
         std::vector<std::string> kept = namesIn(local);
@@ -197,30 +203,18 @@ TEST_F(EncryptFileUtilsTest, FifoInPlaceOfTheFileOrTheKeyFileIsRefusedWithoutWai
     EXPECT_FALSE(readBack());
     EXPECT_TRUE(log.contains("not a regular file: " + path(), 3));
     // The next write replaces it.
-    ASSERT_TRUE(write(path(), "secret=42"));
+    ASSERT_TRUE(writeEncrypted(path(), "secret=42"));
     EXPECT_EQ("secret=42", readBack());
 
     const std::string fifoLocal = temp->file("fifo-local");
     std::filesystem::create_directories(fifoLocal);
     ASSERT_EQ(0, ::mkfifo((fifoLocal + "/nuvrix-storage.key").c_str(), 0600));
     setenv("NUVRIX_LOCAL_APP_DIR", fifoLocal.c_str(), 1);
-    EXPECT_FALSE(write(path(), "v"));
+    EXPECT_FALSE(writeEncrypted(path(), "v"));
     EXPECT_TRUE(log.contains("refused the storage key file (not a regular file) " + fifoLocal + "/nuvrix-storage.key", 2));
 }
 
-TEST_F(EncryptFileUtilsTest, StrayTemporaryKeepsOldContentAndIsRemovedByTheNextWrite) {
-    writeSmallFile();
-    // What a write interrupted after its temporary file was written leaves.
-    const std::string stray = configDir + "/.nuvrixLocalConfig.dat.tmp-0123456789abcdef";
-    nuvrixtest::writeFileBytes(stray, "half of a new fi");
-    EXPECT_EQ("secret=42", readBack());
-    ASSERT_TRUE(write(path(), "secret=43"));
-    EXPECT_FALSE(std::filesystem::exists(stray));
-    EXPECT_EQ("secret=43", readBack());
-    EXPECT_EQ((std::vector<std::string>{"nuvrixLocalConfig.dat"}), namesIn(configDir));
-}
-
-TEST_F(EncryptFileUtilsTest, TemporaryOfALiveWriterSurvivesWhileLeftoversOfInterruptedWritesAreRemoved) {
+TEST_F(EncryptFileUtilsTest, TemporaryOfALiveWriterSurvivesWhileLeftoversOfInterruptedWritesAreRemovedAndNeverRead) {
     writeSmallFile();
     // Another process's write in progress holds the lock of its temporary.
     const std::string live = configDir + "/.nuvrixLocalConfig.dat.tmp-1111111111111111";
@@ -229,9 +223,11 @@ TEST_F(EncryptFileUtilsTest, TemporaryOfALiveWriterSurvivesWhileLeftoversOfInter
     ASSERT_EQ(0, ::flock(liveFd, LOCK_EX));
     const std::string dead = configDir + "/.nuvrixLocalConfig.dat.tmp-2222222222222222";
     nuvrixtest::writeFileBytes(dead, "half of a new fi");
-    ASSERT_TRUE(write(path(), "secret=43"));
-    EXPECT_TRUE(std::filesystem::exists(live));
-    EXPECT_FALSE(std::filesystem::exists(dead));
+    EXPECT_EQ("secret=42", readBack());
+    ASSERT_TRUE(writeEncrypted(path(), "secret=43"));
+    EXPECT_EQ("secret=43", readBack());
+    EXPECT_EQ((std::vector<std::string>{".nuvrixLocalConfig.dat.tmp-1111111111111111", "nuvrixLocalConfig.dat"}),
+              namesIn(configDir));
     ::close(liveFd);
 
     // A key file creation interrupted after its temporary was written.
@@ -239,7 +235,7 @@ TEST_F(EncryptFileUtilsTest, TemporaryOfALiveWriterSurvivesWhileLeftoversOfInter
     std::filesystem::create_directories(fresh);
     nuvrixtest::writeFileBytes(fresh + "/.nuvrix-storage.key.tmp-3333333333333333", std::string(32, 'k'));
     setenv("NUVRIX_LOCAL_APP_DIR", fresh.c_str(), 1);
-    ASSERT_TRUE(write(path(), "secret=44"));
+    ASSERT_TRUE(writeEncrypted(path(), "secret=44"));
     EXPECT_EQ((std::vector<std::string>{"nuvrix-storage.key"}), namesIn(fresh));
 }
 
@@ -247,7 +243,7 @@ TEST_F(EncryptFileUtilsTest, FailedWriteLeavesNoTemporaryBehind) {
     // The target is a non-empty directory, so the final rename fails.
     const std::string target = configDir + "/occupied";
     std::filesystem::create_directories(target + "/inside");
-    EXPECT_FALSE(write(target, "v"));
+    EXPECT_FALSE(writeEncrypted(target, "v"));
     EXPECT_EQ((std::vector<std::string>{"occupied"}), namesIn(configDir));
     EXPECT_TRUE(std::filesystem::is_directory(target + "/inside"));
 }

@@ -3,52 +3,19 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "PTKCoreUtils/FstreamUtils.h"
+#include "ScopedEnvironment.h"
 #include "TempDir.h"
 #include "logging/LogCapture.h"
 
 using PTKCoreUtils::FileUtils;
 
-namespace {
-
-// Sets environment variables for one test and restores them afterwards.
-class Environment {
-public:
-    ~Environment() {
-        for (const auto& entry : saved) {
-            if (entry.second.first) {
-                setenv(entry.first.c_str(), entry.second.second.c_str(), 1);
-            } else {
-                unsetenv(entry.first.c_str());
-            }
-        }
-    }
-    void set(const std::string& name, const char* value) {
-        if (saved.find(name) == saved.end()) {
-            const char* old = std::getenv(name.c_str());
-            saved[name] = {old != nullptr, old ? old : ""};
-        }
-        if (value) {
-            setenv(name.c_str(), value, 1);
-        } else {
-            unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::map<std::string, std::pair<bool, std::string>> saved;
-};
-
-}  // namespace
-
 TEST(FileUtilsTest, DirectoriesComeFromTheirVariablesAtEveryCall) {
-    Environment env;
+    nuvrixtest::ScopedEnvironment env;
     env.set("NUVRIX_CONFIG_DIR", "/srv/a/config/");
     env.set("NUVRIX_LOCAL_APP_DIR", "/srv/a/local");
     env.set("NUVRIX_RESOURCES_DIR", "/srv/a/resources");
@@ -60,7 +27,7 @@ TEST(FileUtilsTest, DirectoriesComeFromTheirVariablesAtEveryCall) {
 }
 
 TEST(FileUtilsTest, DirectoriesFollowXdgConventionsWithoutTheirVariables) {
-    Environment env;
+    nuvrixtest::ScopedEnvironment env;
     env.set("NUVRIX_CONFIG_DIR", nullptr);
     env.set("NUVRIX_LOCAL_APP_DIR", "");
     env.set("NUVRIX_RESOURCES_DIR", nullptr);

@@ -2,11 +2,11 @@
 // or a user's answer goes through.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "ScopedEnvironment.h"
 #include "logging/ZVFLogger.h"
 
 namespace {
@@ -15,27 +15,14 @@ using Cases = std::vector<std::pair<std::string, std::string>>;
 
 class PersonalDataMaskingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* home = std::getenv("HOME");
-        hadHome = home != nullptr;
-        savedHome = home ? home : "";
-        setenv("HOME", "/home/alice", 1);
-    }
-    void TearDown() override {
-        if (hadHome) {
-            setenv("HOME", savedHome.c_str(), 1);
-        } else {
-            unsetenv("HOME");
-        }
-    }
+    void SetUp() override { environment.set("HOME", "/home/alice"); }
     static void expectMasked(const Cases& cases) {
         for (const auto& c : cases) {
             EXPECT_EQ(c.second, ZVFLogger_replacePIIData(c.first)) << c.first;
         }
     }
 
-    bool hadHome = false;
-    std::string savedHome;
+    nuvrixtest::ScopedEnvironment environment;
 };
 
 TEST_F(PersonalDataMaskingTest, EmailAddressesWithADottedDomainAreMasked) {
@@ -74,12 +61,12 @@ TEST_F(PersonalDataMaskingTest, HomeDirectoryIsMaskedOnlyAsAWholePathPrefix) {
         {"/home/alicex/file and /home/alice.bak and /home/alice-2", "/home/alicex/file and /home/alice.bak and "
                                                                      "/home/alice-2"},
     });
-    setenv("HOME", "/home/alice///", 1);
+    environment.set("HOME", "/home/alice///");
     expectMasked({{"/home/alice/x", "~/x"}});
     // A home of "/" or none hides nothing.
-    setenv("HOME", "/", 1);
+    environment.set("HOME", "/");
     expectMasked({{"/etc/x", "/etc/x"}});
-    unsetenv("HOME");
+    environment.set("HOME", nullptr);
     expectMasked({{"/home/alice/x", "/home/alice/x"}});
 }
 

@@ -93,20 +93,14 @@ TEST(StringUtilsTest, SplitKeepsEmptyPieces) {
 }
 
 TEST(StringUtilsTest, ToIntAcceptsOnlyAWholeNumberInRange) {
-    EXPECT_EQ(42, toInt(std::wstring(L"42"), -1));
-    EXPECT_EQ(-17, toInt(std::wstring(L" -17 "), -1));
-    EXPECT_EQ(5, toInt(std::wstring(L"+5"), -1));
-    EXPECT_EQ(INT_MAX, toInt(std::wstring(L"2147483647"), -1));
-    EXPECT_EQ(INT_MIN, toInt(std::wstring(L"-2147483648"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"2147483648"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"-2147483649"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"99999999999999999999999"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"12abc"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"1 2"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L""), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"-"), -1));
-    EXPECT_EQ(-1, toInt(std::wstring(L"0x10"), -1));
-    EXPECT_EQ(7, toInt(std::string("007"), -1));
+    const std::pair<std::string, int> cases[] = {
+        {"42", 42},      {" -17 ", -17},        {"+5", 5},   {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
+        {"007", 7},      {"2147483648", -1},    {"-2147483649", -1}, {"99999999999999999999999", -1},
+        {"12abc", -1},   {"1 2", -1},           {"", -1},    {"-", -1},               {"0x10", -1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, toInt(toWideString(c.first), -1)) << "\"" << c.first << "\"";
+        EXPECT_EQ(c.second, toInt(c.first, -1)) << "\"" << c.first << "\"";
+    }
 }
 
 TEST(StringUtilsTest, ToBoolAcceptsTheTrueWordsInAnyCase) {

@@ -3,55 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <future>
+#include <memory>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "HostTest.h"
 #include "PTKCoreUtils/FunctionTask.h"
 #include "logging/LogCapture.h"
 
 using Processing::TaskDispatcher;
 
-namespace {
-
-// Holds the dispatcher's thread inside a task until released, so that the
-// tests can queue work behind it deterministically.
-class Gate {
-public:
-    Gate() : released(release.get_future().share()) {}
-    void block(TaskDispatcher& dispatcher) {
-        std::shared_future<void> wait = released;
-        dispatcher.enqueue([this, wait] {
-            entered.set_value();
-            wait.wait();
-        }, "gate");
-        entered.get_future().wait();
-    }
-    void open() { release.set_value(); }
-
-private:
-    std::promise<void> entered;
-    std::promise<void> release;
-    std::shared_future<void> released;
-};
-
-}  // namespace
-
 class TaskDispatcherTest : public ::testing::Test {
 protected:
     // Holds the worker inside a gate task with five counting tasks queued behind it.
     void queueFiveBehindGate() {
-        gate.block(dispatcher);
+        gate = std::make_unique<nuvrixtest::DispatcherGate>(dispatcher);
         for (int i = 0; i < 5; ++i) {
             dispatcher.enqueue([this] { ++ran; }, "count");
         }
     }
 
-    Gate gate;  // declared first so that it outlives the worker
     std::atomic<int> ran{0};
     TaskDispatcher dispatcher;
+    std::unique_ptr<nuvrixtest::DispatcherGate> gate;  // declared last so that it opens before the worker ends
 };
 
 TEST_F(TaskDispatcherTest, RunsBothKindsOfTaskInTheOrderQueued) {
@@ -71,13 +47,13 @@ TEST_F(TaskDispatcherTest, RunsBothKindsOfTaskInTheOrderQueued) {
 }
 
 TEST_F(TaskDispatcherTest, CountsPendingTasksAndKnowsItsOwnThread) {
-    gate.block(dispatcher);
+    gate = std::make_unique<nuvrixtest::DispatcherGate>(dispatcher);
     bool onOwnThread = false;
     dispatcher.enqueue([&] { onOwnThread = dispatcher.isDispatcherThread(); }, "check");
     dispatcher.enqueue([] {}, "second");
     EXPECT_EQ(2u, dispatcher.pendingCount());
     EXPECT_FALSE(dispatcher.isDispatcherThread());
-    gate.open();
+    gate->open();
     dispatcher.waitUntilIdle();
     EXPECT_EQ(0u, dispatcher.pendingCount());
     EXPECT_TRUE(onOwnThread);
@@ -86,7 +62,7 @@ TEST_F(TaskDispatcherTest, CountsPendingTasksAndKnowsItsOwnThread) {
 TEST_F(TaskDispatcherTest, ShutdownRunsQueuedTasksWhenAsked) {
     queueFiveBehindGate();
     std::thread closer([&] { dispatcher.shutdown(true); });
-    gate.open();
+    gate->open();
     closer.join();
     EXPECT_EQ(5, ran.load());
     dispatcher.enqueue([this] { ++ran; }, "after shutdown");
@@ -101,7 +77,7 @@ TEST_F(TaskDispatcherTest, ShutdownDropsQueuedTasksWhenAsked) {
     while (dispatcher.pendingCount() != 0) {
         std::this_thread::yield();
     }
-    gate.open();
+    gate->open();
     closer.join();
     EXPECT_EQ(0, ran.load());
 }
