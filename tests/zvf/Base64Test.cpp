@@ -73,9 +73,6 @@ TEST(Base64Test, EncodersUseTheirAlphabetAndPaddingAndGiveNothingForNoData) {
     } cases[] = {
         {zvf::base64_encode, "\xFB\xFF", "+/8="},
         {zvf::base64url_encode, "\xFB\xFF", "-_8%3D"},  // alphabets differ in the last two characters
-        {zvf::base64_encode, "abc", "YWJj"},
-        {zvf::base64_encode, "ab", "YWI="},
-        {zvf::base64url_encode, "ab", "YWI%3D"},
         {zvf::base64_encode_without_padding, "ab", "YWI"},
         {zvf::base64url_encode_without_padding, "a", "YQ"},
     };
@@ -118,7 +115,7 @@ struct DecodeCase {
     Decoded expected;
 };
 
-TEST(Base64Test, DecodersNormalisePaddingAndLineBreaksAndAppend) {
+TEST(Base64Test, DecodersNormalisePaddingAndLineBreaksAppendAndRejectMalformedTexts) {
     const DecodeCase cases[] = {
         {zvf::base64url_decode, "-_8%3D", "", {0, "\xFB\xFF"}},
         {zvf::base64_decode_without_padding, "YWI", "", {0, "ab"}},
@@ -127,19 +124,10 @@ TEST(Base64Test, DecodersNormalisePaddingAndLineBreaksAndAppend) {
         {zvf::base64_decode, "YWI=\r\n", "", {0, "ab"}},
         {zvf::base64_decode, "YWJj=", "", {0, "abc"}},  // surplus padding removed
         {zvf::base64_decode, "YQ==\r\n=\r\n", "", {0, "a"}},
-        {zvf::base64url_decode, "YWI%3D", "", {0, "ab"}},
         {zvf::base64url_decode, "YWJj\r\nYWI%3D", "", {0, "abcab"}},  // padding on the break column
         {zvf::base64_decode, "YWJj\r\nYWJj\r\nYQ==", "", {0, "abcabca"}},
         {zvf::base64_decode, "YWI=", "\1\2\3", {0, "\1\2\3ab"}},  // appends to existing bytes
         {zvf::base64url_decode, "Yw%3D%3D", "\1\2\3ab", {0, "\1\2\3abc"}},
-    };
-    for (const DecodeCase& c : cases) {
-        EXPECT_EQ(c.expected, decode(c.decoder, c.text, c.prior)) << c.text;
-    }
-}
-
-TEST(Base64Test, DecodersRejectMalformedTextsClearingOutputOnlyForBadGroups) {
-    const DecodeCase cases[] = {
         // Failures before the groups leave `out` alone.
         {zvf::base64_decode, "", "\7", {-1, "\7"}},
         {zvf::base64_decode, "YWI", "\7", {-2, "\7"}},   // missing padding

@@ -15,12 +15,7 @@
 namespace zvftest {
 namespace {
 
-timespec at(time_t seconds, long nanoseconds) {
-    timespec value{};
-    value.tv_sec = seconds;
-    value.tv_nsec = nanoseconds;
-    return value;
-}
+timespec at(time_t seconds, long nanoseconds) { return timespec{seconds, nanoseconds}; }
 
 void expectDeadline(const timespec& expected, const timespec& actual) {
     EXPECT_EQ(expected.tv_sec, actual.tv_sec);

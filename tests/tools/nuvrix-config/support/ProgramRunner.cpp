@@ -1,15 +1,12 @@
 #include "ProgramRunner.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <utility>
-
-#include "TempDir.h"
 
 extern char** environ;
 
@@ -17,31 +14,15 @@ namespace nuvrixtest {
 
 namespace {
 
-// A pipe whose ends close when it goes.
-class Pipe {
-public:
-    Pipe() {
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            ends[0] = ends[1] = -1;
-        }
+// The argument or environment vector of a new process.
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
     }
-    ~Pipe() {
-        closeEnd(0);
-        closeEnd(1);
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-    int end(int which) const { return ends[which]; }
-    void closeEnd(int which) {
-        if (ends[which] >= 0) {
-            ::close(ends[which]);
-            ends[which] = -1;
-        }
-    }
-
-private:
-    int ends[2];
-};
+    pointers.push_back(nullptr);
+    return pointers;
+}
 
 }  // namespace
 
@@ -70,66 +51,29 @@ ProgramResult ProgramRunner::run(const std::vector<std::string>& args, const std
     }
     std::vector<std::string> argv{NUVRIX_CONFIG_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> argvPointers;
-    std::vector<char*> envPointers;
-    for (std::string& arg : argv) {
-        argvPointers.push_back(arg.data());
-    }
-    for (std::string& entry : environment) {
-        envPointers.push_back(entry.data());
-    }
-    argvPointers.push_back(nullptr);
-    envPointers.push_back(nullptr);
 
-    Pipe in;
-    Pipe out;
-    Pipe err;
+    // The standard streams are files: the input is whole before the program
+    // starts, the outputs are read once it has ended.
+    const std::string in = streams.file("in");
+    const std::string out = streams.file("out");
+    const std::string err = streams.file("err");
+    writeFileBytes(in, input);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t child = -1;
+    const bool started = ::posix_spawn(&child, argv[0].c_str(), &actions, nullptr, pointersTo(argv).data(),
+                                       pointersTo(environment).data()) == 0;
+    ::posix_spawn_file_actions_destroy(&actions);
     ProgramResult result;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(in.end(0), STDIN_FILENO);
-        ::dup2(out.end(1), STDOUT_FILENO);
-        ::dup2(err.end(1), STDERR_FILENO);
-        ::execve(argvPointers[0], argvPointers.data(), envPointers.data());
-        ::_exit(127);
-    }
-    in.closeEnd(0);
-    out.closeEnd(1);
-    err.closeEnd(1);
-    if (child < 0) {
-        return result;
-    }
-    // Standard input is small: written whole, then closed, before reading.
-    std::size_t written = 0;
-    while (written < input.size()) {
-        const ssize_t n = ::write(in.end(1), input.data() + written, input.size() - written);
-        if (n <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    in.closeEnd(1);
-    struct pollfd fds[2] = {{out.end(0), POLLIN, 0}, {err.end(0), POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    while (open > 0 && ::poll(fds, 2, 60000) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof(buffer));
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(n));
-            } else {
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
     int waitStatus = 0;
-    ::waitpid(child, &waitStatus, 0);
-    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+    if (started && ::waitpid(child, &waitStatus, 0) == child) {
+        result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+        result.out = readFileBytes(out);
+        result.err = readFileBytes(err);
+    }
     return result;
 }
 

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "TempDir.h"
+
 namespace nuvrixtest {
 
 // What one run of the program left behind.
@@ -32,6 +34,7 @@ public:
 
 private:
     std::map<std::string, std::string> overrides;
+    TempDir streams;  // the files of the standard streams
 };
 
 // The regular files under directory with their bytes, for before-and-after
