@@ -207,11 +207,12 @@ void checkAgreement() {
 
 // ---- Lookups --------------------------------------------------------------------------
 
-// One timed pass of a peer: CPU seconds.
-double peerPass(LookupPeer& peer, const std::vector<std::string>& keys) {
+// One timed pass of a peer or of our manager over keys: CPU seconds.
+template <class Lookups, class Key>
+double timedPass(Lookups& lookups, const std::vector<Key>& keys) {
     std::uint64_t checksum = 0;
     const double start = threadCpuSeconds();
-    const std::size_t hits = peer.lookupAll(keys, checksum);
+    const std::size_t hits = lookups.lookupAll(keys, checksum);
     const double seconds = threadCpuSeconds() - start;
     benchmark::DoNotOptimize(hits);
     benchmark::DoNotOptimize(checksum);
@@ -221,7 +222,7 @@ double peerPass(LookupPeer& peer, const std::vector<std::string>& keys) {
 void PeerLookup(benchmark::State& state, LookupPeer* peer) {
     std::vector<double> samples;
     for (auto _ : state) {
-        const double seconds = peerPass(*peer, setup->workload.queries);
+        const double seconds = timedPass(*peer, setup->workload.queries);
         state.SetIterationTime(seconds);
         samples.push_back(seconds);
     }
@@ -242,7 +243,7 @@ void OurLookup(benchmark::State& state, const std::function<double()>& ourPass, 
             seconds = ourPass();
         }
         for (std::size_t p = 0; p < setup->peers.size(); ++p) {
-            peerSamples[p].push_back(peerPass(*setup->peers[p], setup->workload.queries));
+            peerSamples[p].push_back(timedPass(*setup->peers[p], setup->workload.queries));
         }
         if (!oursFirst) {
             seconds = ourPass();
@@ -266,16 +267,6 @@ void OurLookup(benchmark::State& state, const std::function<double()>& ourPass, 
     }
     state.counters["target"] = target;
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * Workload::kLookups));
-}
-
-double managerPass(ManagerLookups& manager, const std::vector<std::wstring>& keys) {
-    std::uint64_t checksum = 0;
-    const double start = threadCpuSeconds();
-    const std::size_t hits = manager.lookupAll(keys, checksum);
-    const double seconds = threadCpuSeconds() - start;
-    benchmark::DoNotOptimize(hits);
-    benchmark::DoNotOptimize(checksum);
-    return seconds;
 }
 
 double servicePass(const std::vector<std::wstring>& keys) {
@@ -383,9 +374,9 @@ void registerBenchmarks() {
         std::function<double()> pass;
         double target;
     } ours[] = {
-        {"Lookup/InMemoryStores", [] { return managerPass(*setup->inMemory, setup->queries); }, kLookupsTarget},
-        {"Lookup/FileStores", [] { return managerPass(*setup->fromFiles, setup->queries); }, kLookupsTarget},
-        {"Lookup/FileStoresOtherCase", [] { return managerPass(*setup->fromFiles, setup->otherCaseQueries); },
+        {"Lookup/InMemoryStores", [] { return timedPass(*setup->inMemory, setup->queries); }, kLookupsTarget},
+        {"Lookup/FileStores", [] { return timedPass(*setup->fromFiles, setup->queries); }, kLookupsTarget},
+        {"Lookup/FileStoresOtherCase", [] { return timedPass(*setup->fromFiles, setup->otherCaseQueries); },
          kOtherCaseTarget},
         {"Lookup/Service", [] { return servicePass(setup->queries); }, 0},
     };

@@ -37,19 +37,17 @@
 #include <vector>
 
 #include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include "ConfigFeatureSet.h"
 #include "ConfigService.h"
 #include "ConfigStore.h"
 #include "ConfigValue.h"
-#include "PTKCoreUtils/FileUtils.h"
+#include "FloorReader.h"
 #include "PTKCoreUtils/StringUtils.h"
 #include "PluginBench.h"
-#include "zvf/SecureString.h"
-#include "zvf/SecureStringReader.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
+using namespace benchfloor;
 using namespace pluginbench;
 using ZVFUnified::ConfigFeatureSet;
 using ZVFUnified::UnifiedFactory;
@@ -146,38 +144,6 @@ void writeEncryptedFilesThroughPlugin() {
 
 // ---- The floor ------------------------------------------------------------------
 
-struct DocFreer {
-    void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
-};
-struct ParserContextFreer {
-    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
-};
-using Doc = std::unique_ptr<xmlDoc, DocFreer>;
-
-// A parse as the plug-in does it: a context of its own, no network.
-Doc parse(const char* data, std::size_t length) {
-    std::unique_ptr<xmlParserCtxt, ParserContextFreer> context(xmlNewParserCtxt());
-    return Doc(xmlCtxtReadMemory(context.get(), data, static_cast<int>(length), nullptr, nullptr, XML_PARSE_NONET));
-}
-
-Doc readPlainAndParse(const std::string& path) {
-    std::string bytes;
-    if (!PTKCoreUtils::FileUtils::readFile(path, bytes)) {
-        return nullptr;
-    }
-    return parse(bytes.data(), bytes.size());
-}
-
-Doc readEncryptedAndParse(const std::string& path) {
-    zvf::SecureString data;
-    if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
-        return nullptr;
-    }
-    zvf::SecureStringReader reader;
-    data.getUnsecureString(reader);
-    return parse(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
-}
-
 std::vector<std::string> encryptedPaths() {
     std::vector<std::string> paths = {settingsPath()};
     for (const ServerStore& store : serverStores()) {
@@ -201,29 +167,6 @@ Span timedFloorPass() {
     const Span span = timer.elapsed();
     check(ok, "the floor could not read a file");
     return span;
-}
-
-// Element grandchildren of the root (userConfig entries, or the entries of
-// the CachedConfig group).
-std::size_t entryCount(const Doc& doc) {
-    std::size_t count = 0;
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (root == nullptr) {
-        return 0;
-    }
-    for (xmlNodePtr node = root->children; node != nullptr; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE) {
-            continue;
-        }
-        if (xmlStrcmp(node->name, BAD_CAST "userConfig") == 0) {
-            ++count;
-            continue;
-        }
-        for (xmlNodePtr entry = node->children; entry != nullptr; entry = entry->next) {
-            count += entry->type == XML_ELEMENT_NODE;
-        }
-    }
-    return count;
 }
 
 // ---- Checks before timing -----------------------------------------------------------

@@ -9,9 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
 #include "CacheConfigStore.h"
 #include "ConfigKeyAliasesMapper.h"
 #include "ConfigMap.h"
@@ -19,16 +16,14 @@
 #include "ConfigStoreManager.h"
 #include "ConfigStoreManager_Observer.h"
 #include "ConfigValue.h"
+#include "FloorReader.h"
 #include "InMemoryConfigStore.h"
 #include "LocalFileConfigStore.h"
-#include "PTKCoreUtils/FileUtils.h"
 #include "PTKCoreUtils/FunctionTask.h"
 #include "XmlConfigStore.h"
 #include "logging/ZVFLogger.h"
 #include "unified/ServicesDispatcher.h"
 #include "unified/UnifiedFactory.h"
-#include "zvf/SecureString.h"
-#include "zvf/SecureStringReader.h"
 #include "zvf/storage/EncryptFileUtils.h"
 
 using ZVFUnified::ConfigMap;
@@ -243,66 +238,8 @@ std::unique_ptr<ConfigStoreManager> loadFileManager(const BenchFiles& files) {
 
 // ---- The floor: read, decrypt, parse ------------------------------------------------------
 
-namespace {
-
-struct DocFreer {
-    void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
-};
-struct ParserContextFreer {
-    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
-};
-using Doc = std::unique_ptr<xmlDoc, DocFreer>;
-
-// A parse as the stores make it: a context of its own, no network.
-Doc parse(const char* data, std::size_t length) {
-    std::unique_ptr<xmlParserCtxt, ParserContextFreer> context(xmlNewParserCtxt());
-    return Doc(xmlCtxtReadMemory(context.get(), data, static_cast<int>(length), nullptr, nullptr, XML_PARSE_NONET));
-}
-
-Doc readPlainAndParse(const std::string& path) {
-    std::string bytes;
-    if (!PTKCoreUtils::FileUtils::readFile(path, bytes)) {
-        return nullptr;
-    }
-    return parse(bytes.data(), bytes.size());
-}
-
-Doc readEncryptedAndParse(const std::string& path) {
-    zvf::SecureString data;
-    if (!zvf::storage::EncryptFileUtils::readDataFromFile(path, data, FileCategoryType::Configuration)) {
-        return nullptr;
-    }
-    zvf::SecureStringReader reader;
-    data.getUnsecureString(reader);
-    return parse(reader.c_str(), static_cast<std::size_t>(reader.getBufSize()));
-}
-
-// Element grandchildren of the root: userConfig entries, or the entries of
-// the CachedConfig group.
-std::size_t entryCount(const Doc& doc) {
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (root == nullptr) {
-        return 0;
-    }
-    std::size_t count = 0;
-    for (xmlNodePtr node = root->children; node != nullptr; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE) {
-            continue;
-        }
-        if (xmlStrcmp(node->name, BAD_CAST "userConfig") == 0) {
-            ++count;
-            continue;
-        }
-        for (xmlNodePtr entry = node->children; entry != nullptr; entry = entry->next) {
-            count += entry->type == XML_ELEMENT_NODE;
-        }
-    }
-    return count;
-}
-
-}  // namespace
-
 std::size_t readDecryptParse(const BenchFiles& files) {
+    using namespace benchfloor;
     const std::size_t user = entryCount(readEncryptedAndParse(files.settingsPath()));
     const std::size_t administrator = entryCount(readEncryptedAndParse(files.cachePath()));
     const std::size_t defaults = entryCount(readPlainAndParse(files.defaultsPath()));

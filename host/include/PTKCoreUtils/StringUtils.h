@@ -21,6 +21,15 @@ namespace PTKCoreUtils {
 inline wchar_t foldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
 inline char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
+#if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
+// foldAscii on four UTF-32 characters at once.
+inline __m128i foldAscii4(__m128i block) {
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi32(block, _mm_set1_epi32(L'A' - 1)),
+                                        _mm_cmplt_epi32(block, _mm_set1_epi32(L'Z' + 1)));
+    return _mm_add_epi32(block, _mm_and_si128(upper, _mm_set1_epi32(32)));
+}
+#endif
+
 // Negative, zero or positive, ignoring ASCII case. Inline because it is the
 // comparator of every configuration map: equal characters are skipped
 // without folding, so shared key prefixes cost one compare each.
@@ -35,18 +44,13 @@ inline int caseInsensitiveStringCompare(const std::wstring& a, const std::wstrin
     // Four characters at a time: blocks that are equal, or equal once ASCII
     // letters are folded, are skipped; the scalar loop below settles the
     // block that differs.
-    const __m128i beforeA = _mm_set1_epi32(L'A' - 1);
-    const __m128i afterZ = _mm_set1_epi32(L'Z' + 1);
-    const __m128i caseBit = _mm_set1_epi32(32);
     for (; i + 4 <= n; i += 4) {
         const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pa + i));
         const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pb + i));
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(va, vb)) == 0xFFFF) {
             continue;
         }
-        const __m128i ua = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(va, beforeA), _mm_cmplt_epi32(va, afterZ)), caseBit);
-        const __m128i ub = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(vb, beforeA), _mm_cmplt_epi32(vb, afterZ)), caseBit);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_add_epi32(va, ua), _mm_add_epi32(vb, ub))) != 0xFFFF) {
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(foldAscii4(va), foldAscii4(vb))) != 0xFFFF) {
             break;
         }
     }

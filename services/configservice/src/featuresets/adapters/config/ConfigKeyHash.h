@@ -7,9 +7,7 @@
 #include <string>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "PTKCoreUtils/StringUtils.h"
 
 namespace ZVFUnified {
 
@@ -22,24 +20,16 @@ struct ConfigKeyHash {
         uint64_t state = 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(length) * 0xC2B2AE3D27D4EB4Full);
         std::size_t i = 0;
 #if defined(__SSE2__) && (__WCHAR_MAX__ > 0xFFFF)
-        const __m128i beforeA = _mm_set1_epi32(L'A' - 1);
-        const __m128i afterZ = _mm_set1_epi32(L'Z' + 1);
-        const __m128i caseBit = _mm_set1_epi32(32);
         for (; i + 4 <= length; i += 4) {
-            __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi32(block, beforeA), _mm_cmplt_epi32(block, afterZ));
-            block = _mm_add_epi32(block, _mm_and_si128(upper, caseBit));
+            const __m128i block =
+                PTKCoreUtils::foldAscii4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
             uint64_t lanes[2];
             _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), block);
             state = mix(state ^ lanes[0]) + lanes[1];
         }
 #endif
         for (; i < length; ++i) {
-            wchar_t c = text[i];
-            if (c >= L'A' && c <= L'Z') {
-                c = static_cast<wchar_t>(c + 32);
-            }
-            state = mix(state ^ static_cast<uint32_t>(c));
+            state = mix(state ^ static_cast<uint32_t>(PTKCoreUtils::foldAscii(text[i])));
         }
         return static_cast<std::size_t>(mix(state));
     }
